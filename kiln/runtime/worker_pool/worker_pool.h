@@ -99,6 +99,10 @@ class WorkerPool {
   // compute_threads threads plus the caller: chunk = ceil(n / (T + 1)).
   static IndexRange QueueRange(int begin, int end, int compute_threads, int k);
 
+  // A participant's running status after one more call returned result:
+  // -1 wins over -2, -2 over success; other results leave it unchanged.
+  static Status CombineStatus(Status total, Status result);
+
  private:
   // A queued task: an intrusive doubly linked list node. run executes the
   // task and releases the node; discard releases it without running.
@@ -151,7 +155,12 @@ class WorkerPool {
   // Appends node to the group of type; false (node discarded) when the pool
   // is stopped or the group has no thread.
   bool Enqueue(uint32_t type, TaskNode* node);
+  static void Append(Group* group, TaskNode* node);
+  static void Unlink(Group* group, TaskNode* node);
   Status RunParallel(int begin, int end, BodyFn body, void* closure);
+  // Runs the compute tasks that self queued and no thread has taken yet.
+  void HelpWithOwnTasks(pthread_t self);
+  void RecordError(const char* function, const char* message);
   void ThreadMain(Group* group, char letter, const std::vector<int>* cpus);
   void StartThreads(Group* group, char letter, const std::vector<int>* cpus, int count);
   void LogNoAsyncThreads();
