@@ -37,18 +37,27 @@ struct ReportNode {
 #define NEVO_LSC_GRID(name) ReportNode{name, NodeKind::kLscGrid, __LINE__, false, {}}
 #define NEVO_IGNORED_KEY(name) ReportNode{name, NodeKind::kIgnored, __LINE__, false, {}}
 
-ReportNode RectGroup(const char* name) {
-  return NEVO_GROUP(name, NEVO_KEY("left"), NEVO_KEY("top"), NEVO_KEY("right"), NEVO_KEY("bottom"));
+// Shared groups take the line of the entry that uses them.
+ReportNode RectGroup(const char* name, int line) {
+  ReportNode group =
+      NEVO_GROUP(name, NEVO_KEY("left"), NEVO_KEY("top"), NEVO_KEY("right"), NEVO_KEY("bottom"));
+  group.line = line;
+  return group;
 }
 
-ReportNode ZoomInfoGroup() {
-  return NEVO_GROUP("zoom_info", RectGroup("fov"), NEVO_KEY("zoom_ratio"), NEVO_KEY("real_zoom_ratio"));
+ReportNode ZoomInfoGroup(int line) {
+  ReportNode group = NEVO_GROUP("zoom_info", RectGroup("fov", __LINE__), NEVO_KEY("zoom_ratio"),
+                                NEVO_KEY("real_zoom_ratio"));
+  group.line = line;
+  return group;
 }
 
 // Records without faces carry only face_num.
-ReportNode FaceInfoGroup() {
-  return NEVO_GROUP("face_info", NEVO_KEY("face_num"), NEVO_OPTIONAL_KEY("face_rect"),
-                    NEVO_OPTIONAL_KEY("face_bright"), NEVO_OPTIONAL_KEY("face_angle"));
+ReportNode FaceInfoGroup(int line) {
+  ReportNode group = NEVO_GROUP("face_info", NEVO_KEY("face_num"), NEVO_OPTIONAL_KEY("face_rect"),
+                                NEVO_OPTIONAL_KEY("face_bright"), NEVO_OPTIONAL_KEY("face_angle"));
+  group.line = line;
+  return group;
 }
 
 std::vector<ReportNode> ImageKeys() {
@@ -78,8 +87,8 @@ const ReportNode& StartParamSchema() {
       NEVO_KEY("sensor_mode"), NEVO_KEY("ui_ev"), NEVO_KEY("input_mode"),
       NEVO_KEY("capture_timestamp"),
       NEVO_GROUP("gamma_table", NEVO_KEY("length"), NEVO_KEY("table_x"), NEVO_KEY("table_y")),
-      NEVO_GROUP("y_hist_info", NEVO_KEY("buckets"), NEVO_KEY("hist")), ZoomInfoGroup(),
-      NEVO_KEY("ccm"), NEVO_KEY("cct"), FaceInfoGroup(),
+      NEVO_GROUP("y_hist_info", NEVO_KEY("buckets"), NEVO_KEY("hist")), ZoomInfoGroup(__LINE__),
+      NEVO_KEY("ccm"), NEVO_KEY("cct"), FaceInfoGroup(__LINE__),
       NEVO_GROUP("ai_scene_result", NEVO_KEY("first_result"), NEVO_KEY("first_confidence"),
                  NEVO_KEY("second_result"), NEVO_KEY("second_confidence")),
       NEVO_KEY("indoor_flag"),
@@ -115,15 +124,15 @@ const std::vector<ReportNode>& FrameParamSchema() {
       NEVO_GROUP("gyro_data", NEVO_KEY("count"), NEVO_IGNORED_KEY("gyro_elems"),
                  NEVO_GROUP("frame_time", NEVO_KEY("exp_beg"), NEVO_KEY("exp_end"),
                             NEVO_KEY("exp_dur"))),
-      FaceInfoGroup(),
-      ZoomInfoGroup(),
+      FaceInfoGroup(__LINE__),
+      ZoomInfoGroup(__LINE__),
       NEVO_KEY("ae_ratio"),
       NEVO_GROUP("anchor_meta",
                  NEVO_GROUP("best_moment", NEVO_KEY("is_best_moment"), NEVO_KEY("best_moment_score")),
                  NEVO_GROUP("eye_detect", NEVO_KEY("is_eyes_detected"), NEVO_KEY("is_eyes_open"),
                             NEVO_KEY("eye_open_score"), NEVO_KEY("is_left_eyes_open"),
                             NEVO_KEY("is_right_eyes_open"))),
-      RectGroup("fs_track_rect"),
+      RectGroup("fs_track_rect", __LINE__),
   };
   return schema;
 }
