@@ -7,6 +7,8 @@
 #include <string>
 #include <system_error>
 
+#include "kiln/runtime/context/context.h"
+#include "kiln/runtime/context/logger.h"
 #include "kiln/runtime/context/print.h"
 
 namespace kiln {
@@ -230,7 +232,7 @@ WorkerPool::IndexRange WorkerPool::QueueRange(int begin, int end, int compute_th
 
 Status WorkerPool::RunParallel(int begin, int end, BodyFn body, void* closure) {
   if (end <= begin || int64_t{end} - begin > kMaxRange) {
-    RecordError("ParallelFor", "Invalid Range Info.");
+    RecordError("ParallelFor", __LINE__, "Invalid Range Info.");
     return -1;
   }
   if (end == begin + 1) return body(closure, begin, end);
@@ -304,7 +306,7 @@ Status WorkerPool::RunParallel(int begin, int end, BodyFn body, void* closure) {
   }
 
   if (job.failed.load()) {
-    RecordError("ParallelFor", "Task failed.");
+    RecordError("ParallelFor", __LINE__, "Task failed.");
     return -1;
   }
   return 0;
@@ -333,19 +335,25 @@ void WorkerPool::LogNoAsyncThreads() {
   Log(1, "No async threads available, AsyncRun will be executed only by current thread \n");
 }
 
-void WorkerPool::RecordError(const char* function, const char* message) {
-  (void)function;
+void WorkerPool::RecordError(const char* function, int line, const char* message) {
   if (ctx_ == nullptr) return;
-  Print(kKilnTag, 0, "%s\n", message);
+  const std::shared_ptr<Logger> logger = ctx_->GetLogger();
+  if (logger != nullptr) logger->Error(__FILE__, function, line, message);
 }
 
 void WorkerPool::Log(int level, const char* format, ...) {
+  const std::shared_ptr<Logger> logger = ctx_ != nullptr ? ctx_->GetLogger() : nullptr;
+  if (logger != nullptr && level > logger->GetLevel()) return;
   char text[512];
   va_list args;
   va_start(args, format);
   std::vsnprintf(text, sizeof(text), format, args);
   va_end(args);
-  PrintText(kKilnTag, level, text);
+  if (logger != nullptr) {
+    logger->LogText(kKilnTag, level, text);
+  } else {
+    PrintText(kKilnTag, level, text);
+  }
 }
 
 }  // namespace kiln

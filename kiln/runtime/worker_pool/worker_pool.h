@@ -160,7 +160,8 @@ class WorkerPool {
   Status RunParallel(int begin, int end, BodyFn body, void* closure);
   // Runs the compute tasks that self queued and no thread has taken yet.
   void HelpWithOwnTasks(pthread_t self);
-  void RecordError(const char* function, const char* message);
+  // Records message in the context's error history (nothing without one).
+  void RecordError(const char* function, int line, const char* message);
   void ThreadMain(Group* group, char letter, const std::vector<int>* cpus);
   void StartThreads(Group* group, char letter, const std::vector<int>* cpus, int count);
   void LogNoAsyncThreads();

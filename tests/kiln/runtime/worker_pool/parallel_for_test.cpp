@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "kiln/runtime/context/context.h"
 #include "kiln/runtime/worker_pool/worker_pool.h"
 
 namespace kiln {
@@ -292,6 +293,33 @@ TEST(WorkerPoolParallelFor, FailsWithoutCallingAfterStop) {
     return 0;
   }), -1);
   EXPECT_EQ(calls.load(), 0);
+}
+
+TEST(WorkerPoolParallelForWithContext, RecordsInvalidRangeAndTaskFailedInErrorHistory) {
+  ContextConfig config;
+  config.log_mode = kLogModeNone;
+  config.wp_name = "PFCTX";
+  config.compute_threads = 2;
+  Context ctx(config);
+  ASSERT_EQ(ctx.Initialize(), 0);
+  const std::shared_ptr<WorkerPool> pool = ctx.GetWorkerpool();
+  const std::shared_ptr<Logger> logger = ctx.GetLogger();
+  ASSERT_NE(pool, nullptr);
+
+  EXPECT_EQ(pool->ParallelFor(0, 40, [](int, int) -> Status { return 0; }), 0);
+  EXPECT_EQ(logger->GetErrorCount(), 0u);  // success records nothing
+
+  EXPECT_EQ(pool->ParallelFor(3, 3, [](int, int) -> Status { return 0; }), -1);
+  std::string history = logger->GetErrorBacktrace();
+  EXPECT_NE(history.find(" ParallelFor["), std::string::npos) << history;
+  EXPECT_NE(history.find("] : Invalid Range Info.\n"), std::string::npos) << history;
+
+  logger->ClearError();
+  EXPECT_EQ(pool->ParallelFor(0, 40, [](int i, int) -> Status { return i == 5 ? -2 : 0; }), -1);
+  history = logger->GetErrorBacktrace();
+  EXPECT_EQ(logger->GetErrorCount(), 1u);
+  EXPECT_NE(history.find(" ParallelFor["), std::string::npos) << history;
+  EXPECT_NE(history.find("] : Task failed.\n"), std::string::npos) << history;
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "kiln/runtime/context/context.h"
 #include "kiln/runtime/worker_pool/worker_pool.h"
 
 namespace kiln {
@@ -259,6 +260,29 @@ TEST(WorkerPoolThreads, LongPoolNameIsCutToTwelveCharacters) {
   WorkerPool pool(nullptr, "ABCDEFGHIJKLMNOPQRST", CpuAffinity::kAll, CpuAffinity::kAll, 1, 1);
   EXPECT_EQ(pool.Name(), "ABCDEFGHIJKL");
   EXPECT_EQ(WaitForNames(expected), expected);
+}
+
+TEST(WorkerPoolWithContext, LogsThroughTheContextLoggerAtItsLevel) {
+  for (const int level : {0, 1}) {
+    ContextConfig config;
+    config.log_mode = kLogModeAndroid;
+    config.log_level = level;
+    config.wp_name = "LOGCTX";
+    Context ctx(config);  // no compute and no async threads
+    ASSERT_EQ(ctx.Initialize(), 0);
+    const std::shared_ptr<WorkerPool> pool = ctx.GetWorkerpool();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(pool->ParallelFor(0, 4, [](int, int) -> Status { return 0; }), 0);
+    pool->AsyncRun([] {});
+    pool->Stop();
+    pool->Stop();
+    const std::string log = testing::internal::GetCapturedStderr();
+    // Info lines pass the logger only at level 1; they carry its "[tag] " prefix.
+    const bool shown = (level >= 1);
+    EXPECT_EQ(log.find("[kiln2.0] No compute threads available") != std::string::npos, shown) << log;
+    EXPECT_EQ(log.find("[kiln2.0] No async threads available") != std::string::npos, shown) << log;
+    EXPECT_EQ(log.find("[kiln2.0] WorkerPool is already stopped.") != std::string::npos, shown) << log;
+  }
 }
 
 }  // namespace
