@@ -52,11 +52,11 @@ class Array {
   int GetFd() const;
 
   // First byte of the pixel data, and of row `row` (no bounds check).
-  uint8_t* Data() const { return static_cast<uint8_t*>(m_buffer.data); }
-  uint8_t* RowData(int32_t row) const { return Data() + static_cast<int64_t>(row) * m_strides.row_bytes; }
+  uint8_t* GetData() const { return static_cast<uint8_t*>(m_buffer.data); }
+  uint8_t* GetRowData(int32_t row) const { return GetData() + static_cast<int64_t>(row) * m_strides.row_bytes; }
   template <typename T>
   T* Ptr(int32_t row = 0) const {
-    return reinterpret_cast<T*>(RowData(row));
+    return reinterpret_cast<T*>(GetRowData(row));
   }
 
   // Same element type, height, width and channels.

@@ -103,8 +103,8 @@ Mat::Mat(const Mat& src, const Rect& rect, const Strides& strides) : Array(KILN_
   const int64_t bottom = static_cast<int64_t>(rect.y) + rect.height;
   if (rect.x < 0 || rect.y < 0 || rect.width <= 0 || rect.height <= 0 || right > src.Width() ||
       bottom > src.Height()) {
-    KILN_RECORD(src.m_ctx, "rect(%d,%d,%d,%d) is outside the %dx%d src mat", rect.x, rect.y, rect.width,
-                rect.height, src.Width(), src.Height());
+    KILN_RECORD(src.m_ctx, "rect(%d,%d,%d,%d) is outside the src mat %dx%d(hw)", rect.x, rect.y, rect.width,
+                rect.height, src.Height(), src.Width());
     return;
   }
   Mat region(src.m_ctx, src.m_elem_type, Sizes{rect.height, rect.width, src.Channels()}, src.m_buffer.type,
@@ -113,7 +113,7 @@ Mat::Mat(const Mat& src, const Rect& rect, const Strides& strides) : Array(KILN_
   const size_t pixel = static_cast<size_t>(src.Channels()) * static_cast<size_t>(src.ElemSize());
   const size_t bytes = static_cast<size_t>(rect.width) * pixel;
   for (int32_t r = 0; r < rect.height; ++r) {
-    std::memcpy(region.RowData(r), src.RowData(rect.y + r) + static_cast<size_t>(rect.x) * pixel, bytes);
+    std::memcpy(region.GetRowData(r), src.GetRowData(rect.y + r) + static_cast<size_t>(rect.x) * pixel, bytes);
   }
   TakeFrom(region);
 }
@@ -200,10 +200,12 @@ Status Mat::Dump(const std::string& fname) const {
     KILN_RECORD(m_ctx, "open %s failed", fname.c_str());
     return kStatusFail;
   }
+  // Unbuffered, so a full disk shows as a short fwrite of the row at hand.
+  std::setvbuf(file, nullptr, _IONBF, 0);
   const size_t row_bytes = static_cast<size_t>(RowBytes());
   Status status = kStatusOk;
   for (int32_t r = 0; r < m_sizes.h; ++r) {
-    const size_t written = std::fwrite(RowData(r), 1, row_bytes, file);
+    const size_t written = std::fwrite(GetRowData(r), 1, row_bytes, file);
     if (written != row_bytes) {
       KILN_RECORD(m_ctx, "fwrite size(%zu,%zu) not match", written, row_bytes);
       status = kStatusFail;
@@ -221,7 +223,7 @@ Mat Mat::Clone() const {
   }
   Mat copy(m_ctx, m_elem_type, m_sizes, m_buffer.type, m_strides);
   if (!copy.IsValid()) return Mat();
-  std::memcpy(copy.Data(), Data(), static_cast<size_t>(m_total));
+  std::memcpy(copy.GetData(), GetData(), static_cast<size_t>(m_total));
   return copy;
 }
 
@@ -242,8 +244,8 @@ Status Mat::CopyTo(Mat& dst) const {
   }
   const size_t row_bytes = static_cast<size_t>(RowBytes());
   // Copies sharing one buffer: the rows are the same bytes already.
-  if (dst.Data() == Data() && dst.RowPitch() == RowPitch()) return kStatusOk;
-  for (int32_t r = 0; r < m_sizes.h; ++r) std::memmove(dst.RowData(r), RowData(r), row_bytes);
+  if (dst.GetData() == GetData() && dst.RowPitch() == RowPitch()) return kStatusOk;
+  for (int32_t r = 0; r < m_sizes.h; ++r) std::memmove(dst.GetRowData(r), GetRowData(r), row_bytes);
   return kStatusOk;
 }
 
