@@ -101,7 +101,13 @@ class WorkerPool {
 
   // A participant's running status after one more call returned result:
   // -1 wins over -2, -2 over success; other results leave it unchanged.
-  static Status CombineStatus(Status total, Status result);
+  static constexpr Status CombineStatus(Status total, Status result) {
+    return result == -1 ? -1 : (result == -2 && total != -1) ? -2 : total;
+  }
+
+  // Longest range ParallelFor accepts: queue offsets stay far from overflow
+  // while participants overshoot their tails.
+  static constexpr int64_t kMaxRange = int64_t{1} << 30;
 
  private:
   // A queued task: an intrusive doubly linked list node. run executes the
@@ -136,7 +142,7 @@ class WorkerPool {
     std::map<std::thread::id, int> index;  // 1-based, in creation order
     TaskNode* head = nullptr;           // FIFO task list
     TaskNode* tail = nullptr;
-    std::atomic<int> waiting{0};        // threads asleep on cv
+    std::atomic<int> queued{0};         // tasks in the list, for idle spinning
   };
 
   struct ParallelJob;
@@ -163,8 +169,13 @@ class WorkerPool {
   // Records message in the context's error history (nothing without one).
   void RecordError(const char* function, int line, const char* message);
   void ThreadMain(Group* group, char letter, const std::vector<int>* cpus);
+  // Briefly polls for new tasks before a compute thread goes to sleep.
+  void SpinForWork(const Group* group) const;
   void StartThreads(Group* group, char letter, const std::vector<int>* cpus, int count);
   void LogNoAsyncThreads();
+  void LogNoComputeThreads();
+  // The result of a loop whose combined status is status (records failure).
+  Status FinishLoop(Status status);
   void Log(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
   Context* ctx_;
@@ -207,6 +218,14 @@ Status WorkerPool::ParallelFor(int begin, int end, F&& function, Args&&... args)
   // The loop body is borrowed by reference: RunParallel returns only after
   // every participant has finished with it.
   auto body = [&](int i, int j) -> Status { return static_cast<Status>(function(args..., i, j)); };
+  const int64_t count = int64_t{end} - begin;
+  if (count >= 2 && count <= kMaxRange && compute_.threads.empty()) {
+    // The caller is the only participant: a plain loop the body inlines into.
+    LogNoComputeThreads();
+    Status status = 0;
+    for (int i = begin; i < end; ++i) status = CombineStatus(status, CallBody<decltype(body)>(&body, i, i + 1));
+    return FinishLoop(status);
+  }
   return RunParallel(begin, end, &CallBody<decltype(body)>, &body);
 }
 
