@@ -259,7 +259,10 @@ Status WorkerPool::RunParallel(int begin, int end, BodyFn body, void* closure) {
   if (end == begin + 1) return body(closure, begin, end);
 
   const int threads = ComputeThreadCount();
-  if (threads == 0) LogNoComputeThreads();
+  if (threads == 0) {
+    // ParallelFor runs such loops inline; only a caller bypassing it lands here.
+    LogNoComputeThreads();
+  }
   const int participants = threads + 1;
 
   AtomicQueue inline_queues[kInlineParticipants];
