@@ -127,6 +127,12 @@ bool ValidateBurstParams(const BurstParams& p, std::string* error) {
     why << "ISO " << p.iso << " is not within 25..204800";
   } else if (!(p.shake_sigma >= 0.0 && p.shake_sigma <= 64.0)) {
     why << "hand-shake sigma " << p.shake_sigma << " px is not within 0..64";
+  } else if (!p.shifts.empty() && p.shifts.size() != p.ev.size()) {
+    why << p.shifts.size() << " explicit shifts for " << p.ev.size() << " frames";
+  } else if (std::any_of(p.shifts.begin(), p.shifts.end(), [](const FrameShift& s) {
+               return !(std::fabs(s.dx) <= 256.0 && std::fabs(s.dy) <= 256.0);
+             })) {
+    why << "explicit shifts must be within 256 px";
   } else if (!(p.k_red >= 0.0 && p.k_green >= 0.0 && p.k_blue >= 0.0 && p.k_red <= 4.0 && p.k_green <= 4.0 &&
                p.k_blue <= 4.0)) {
     why << "lens-shading coefficients must be within 0..4";
@@ -174,6 +180,7 @@ int AnchorIndex(const std::vector<int>& ev) {
 }
 
 std::vector<FrameShift> DrawShakeShifts(const BurstParams& p) {
+  if (!p.shifts.empty()) return p.shifts;
   std::vector<FrameShift> shifts(p.ev.size());
   const int anchor = AnchorIndex(p.ev);
   for (size_t i = 0; i < shifts.size(); ++i) {

@@ -62,6 +62,11 @@ struct NoiseModel {
   double Variance(double x) const { return a * (x > 0.0 ? x : 0.0) + b; }
 };
 
+struct FrameShift {
+  double dx = 0.0;
+  double dy = 0.0;
+};
+
 struct BurstParams {
   int width = 1024;
   int height = 768;
@@ -71,6 +76,7 @@ struct BurstParams {
   uint64_t seed = 1;
   std::vector<int> ev = {-2, 0, 2};  // one entry per frame
   double shake_sigma = 2.0;   // px, per axis
+  std::vector<FrameShift> shifts;  // when not empty: exact shifts, one per frame
   double k_red = 1.0;         // lens-shading falloff coefficients
   double k_green = 0.75;
   double k_blue = 0.5;
@@ -81,7 +87,8 @@ struct BurstParams {
 };
 
 // Checks sizes (even, 16..16384), bits, pattern, frame count (1..16),
-// EV range (-8..8), ISO (25..204800) and the optical constants. On failure
+// EV range (-8..8), ISO (25..204800), explicit shifts (one per frame,
+// within 256 px) and the optical constants. On failure
 // returns false with a one-line reason.
 bool ValidateBurstParams(const BurstParams& params, std::string* error);
 
@@ -103,11 +110,8 @@ std::array<float, 4> CellWbGains(const BurstParams& params);
 // Index of the first EV0 frame (the anchor), or 0 when there is none.
 int AnchorIndex(const std::vector<int>& ev);
 
-struct FrameShift {
-  double dx = 0.0;
-  double dy = 0.0;
-};
-// Hand-shake shift of every frame (the anchor's is zero).
+// Shift of every frame: params.shifts when given, else drawn hand shake
+// (the anchor's is zero).
 std::vector<FrameShift> DrawShakeShifts(const BurstParams& params);
 
 struct SynthFrame {

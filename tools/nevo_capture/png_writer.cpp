@@ -41,8 +41,10 @@ bool Encode(FILE* file, const Rgb8Image& image, std::vector<png_bytep>& rows, st
   png_init_io(png, file);
   png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
                PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  // Previews are looked at, not archived: fast compression is plenty.
-  png_set_compression_level(png, 3);
+  // Previews are looked at, not archived: one cheap filter and fast
+  // compression keep a 12 MP preview around a second.
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+  png_set_compression_level(png, 1);
   png_write_info(png, info);
   png_write_image(png, rows.data());
   png_write_end(png, nullptr);
