@@ -4,6 +4,7 @@
 #   ./nevo.sh sanitize   the suite built with AddressSanitizer + UndefinedBehaviorSanitizer
 #   ./nevo.sh tsan       the kiln runtime tests built with ThreadSanitizer
 #   ./nevo.sh aarch64    cross build for AArch64, suite run under qemu-user
+#   ./nevo.sh fuzz [s]   the JSON loader fuzz target for s seconds (default 60)
 #   ./nevo.sh bench      build and run the benchmarks (ours beside OpenCV)
 set -euo pipefail
 
@@ -60,8 +61,15 @@ case "$cmd" in
     ;;
   tsan)
     ensure_packages
-    configure_build "$ROOT/build/tsan" -DNEVO_SANITIZE=thread
+    # Only the kiln runtime and operator tests: the threads live there.
+    cmake -S "$ROOT" -B "$ROOT/build/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNEVO_SANITIZE=thread >/dev/null
+    targets=$(cd "$ROOT/build/tsan" && ctest -N -L kiln | sed -n 's/^ *Test *#[0-9]*: *//p')
+    cmake --build "$ROOT/build/tsan" -j "$JOBS" --target $targets
     TSAN_OPTIONS=halt_on_error=1 run_ctest "$ROOT/build/tsan" -L kiln "$@"
+    ;;
+  fuzz)
+    ensure_packages
+    "$ROOT/tests/fuzz/run_fuzz.sh" "${1:-60}"
     ;;
   aarch64)
     ensure_packages
@@ -74,7 +82,7 @@ case "$cmd" in
     for b in "$ROOT"/build/bench/out/*_bench; do [ -x "$b" ] && "$b" "$@"; done
     ;;
   *)
-    echo "usage: $0 {test|sanitize|tsan|aarch64|bench}" >&2
+    echo "usage: $0 {test|sanitize|tsan|aarch64|fuzz|bench}" >&2
     exit 2
     ;;
 esac
