@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Nevo build and run entry point.
+#   ./nevo.sh capture    install missing packages, build, run a simulated capture
+#                        (nevo-capture with its defaults; extra arguments go to it)
 #   ./nevo.sh test       install missing packages, build, run the whole test suite
 #   ./nevo.sh sanitize   the suite built with AddressSanitizer + UndefinedBehaviorSanitizer
 #   ./nevo.sh tsan       the kiln runtime tests built with ThreadSanitizer
@@ -48,6 +50,11 @@ run_ctest() {
 cmd="${1:-test}"
 shift || true
 case "$cmd" in
+  capture)
+    ensure_packages
+    configure_build "$ROOT/build/host"
+    "$ROOT/build/host/out/nevo-capture" "$@"
+    ;;
   test)
     ensure_packages
     configure_build "$ROOT/build/host"
@@ -82,7 +89,7 @@ case "$cmd" in
     for b in "$ROOT"/build/bench/out/*_bench; do [ -x "$b" ] && "$b" "$@"; done
     ;;
   *)
-    echo "usage: $0 {test|sanitize|tsan|aarch64|fuzz|bench}" >&2
+    echo "usage: $0 {capture|test|sanitize|tsan|aarch64|fuzz|bench}" >&2
     exit 2
     ;;
 esac
