@@ -13,6 +13,8 @@ constexpr size_t kPoolNameLength = 12;
 
 }  // namespace
 
+// Owned by Context (shared pointer); holds the parts and the config copy.
+// Concurrency: the part pointers are read and replaced under the mutex.
 class Context::Impl {
  public:
   explicit Impl(const ContextConfig& cfg) : config(cfg) {}

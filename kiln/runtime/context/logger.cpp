@@ -69,6 +69,7 @@ std::string LinePrefix() {
 
 }  // namespace
 
+// Owned by Logger (unique pointer). The mutex guards emission and history.
 class Logger::Impl {
  public:
   Impl(int mode, int level, const std::string& path) : m_mode(mode), m_level(level), m_path(path) {

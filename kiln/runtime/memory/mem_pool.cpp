@@ -163,11 +163,17 @@ Allocator* MemPool::FindAllocator(uint32_t mem_type) const {
 }
 
 void MemPool::Report(const char* format, ...) const {
+  // Source paths can be long: size the line to fit instead of cutting it.
   va_list args;
   va_start(args, format);
-  char text[512];
-  std::vsnprintf(text, sizeof(text), format, args);
+  va_list again;
+  va_copy(again, args);
+  const int n = std::vsnprintf(nullptr, 0, format, args);
   va_end(args);
+  std::vector<char> line(n > 0 ? static_cast<size_t>(n) + 1 : 1, '\0');
+  if (n > 0) std::vsnprintf(line.data(), line.size(), format, again);
+  va_end(again);
+  const char* text = line.data();
   std::shared_ptr<Logger> logger = m_ctx != nullptr ? m_ctx->GetLogger() : nullptr;
   if (logger != nullptr) {
     logger->LogText(kKilnTag, kLogDebug, text);

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -31,6 +31,24 @@ std::string ReadFile(const std::string& path) {
   return ss.str();
 }
 
+// Shape match: '#' stands for one digit, '*' for one or more digits; every
+// other character matches itself.
+bool Matches(const char* text, const char* pattern) {
+  if (*pattern == '\0') return *text == '\0';
+  if (*pattern == '#') return std::isdigit(static_cast<unsigned char>(*text)) && Matches(text + 1, pattern + 1);
+  if (*pattern == '*') {
+    if (!std::isdigit(static_cast<unsigned char>(*text))) return false;
+    while (std::isdigit(static_cast<unsigned char>(*text))) {
+      ++text;
+      if (Matches(text, pattern + 1)) return true;
+    }
+    return false;
+  }
+  return *text == *pattern && Matches(text + 1, pattern + 1);
+}
+
+bool Matches(const std::string& text, const std::string& pattern) { return Matches(text.c_str(), pattern.c_str()); }
+
 std::string TempPath(const char* stem) {
   return std::string("/tmp/") + stem + "_" + std::to_string(getpid()) + ".log";
 }
@@ -54,10 +72,8 @@ TEST(LoggerHistory, GetErrorBacktrace_WritesTimestampFunctionFileLineAndMessage)
   EXPECT_EQ(logger.GetErrorBacktrace(), "kiln error backtrace : \n");
   logger.Error("kiln/ops/x.cpp", "Run", 42, "Run failed");
   const std::string text = logger.GetErrorBacktrace();
-  const std::regex form(
-      "kiln error backtrace : \n"
-      "  [01][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9]\\.[0-9]{3} Run\\[kiln/ops/x\\.cpp:42\\] : Run failed\n");
-  EXPECT_TRUE(std::regex_match(text, form)) << text;
+  EXPECT_TRUE(Matches(text, "kiln error backtrace : \n  ##-## ##:##:##.### Run[kiln/ops/x.cpp:42] : Run failed\n"))
+      << text;
 }
 
 TEST(LoggerHistory, ClearError_EmptiesTheHistory) {
@@ -146,8 +162,7 @@ TEST(LoggerSinks, Log_FiltersLevelsAboveTheLoggerLevelInEverySink) {
     logger.Log("T", 1, "one\n");
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.find("one"), std::string::npos);
-    EXPECT_TRUE(std::regex_match(out, std::regex("\033\\[1;31m[0-9-]+ [0-9:.]+ [0-9]+ \\[T\\] zero\n\033\\[1;0m")))
-        << out;
+    EXPECT_TRUE(Matches(out, "\033[1;31m####-##-## ##:##:##.### * [T] zero\n\033[1;0m")) << out;
   }
   // Console sink at level 2: info blue, debug plain.
   {
@@ -156,8 +171,8 @@ TEST(LoggerSinks, Log_FiltersLevelsAboveTheLoggerLevelInEverySink) {
     logger.Log("T", 1, "one\n");
     logger.Log("T", 2, "two\n");
     const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_TRUE(std::regex_match(
-        out, std::regex("\033\\[1;34m[0-9-]+ [0-9:.]+ [0-9]+ \\[T\\] one\n\033\\[1;0m[0-9-]+ [0-9:.]+ [0-9]+ \\[T\\] two\n")))
+    EXPECT_TRUE(Matches(out,
+                        "\033[1;34m####-##-## ##:##:##.### * [T] one\n\033[1;0m####-##-## ##:##:##.### * [T] two\n"))
         << out;
   }
   // File sink at level 0.
@@ -191,8 +206,7 @@ TEST(LoggerSinks, Log_FileModeAppendsTimestampedLinesWithThreadId) {
   std::remove(path.c_str());
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "earlier line");
-  const std::regex form("[0-9]{4}-[01][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9]\\.[0-9]{3} [0-9]+ \\[kiln2\\.0\\] frame 3 done");
-  EXPECT_TRUE(std::regex_match(lines[1], form)) << lines[1];
+  EXPECT_TRUE(Matches(lines[1], "####-##-## ##:##:##.### * [kiln2.0] frame 3 done")) << lines[1];
 }
 
 TEST(LoggerSinks, Log_FileModeWithoutUsablePathStaysSilent) {
