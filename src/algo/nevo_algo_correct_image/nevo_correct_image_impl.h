@@ -76,6 +76,11 @@ struct CorrectImageWork {
   kiln::Mat bgr;
 };
 
+// The parameters of one correction from the capture's records (the anchor
+// frame, output image 0, start and init parameters).
+CorrectImageParam MakeCorrectImageParam(const NevoFrame& anchor, const NevoOutput& output,
+                                        const NevoStartParam& start_param, const NevoInitParam& init_param);
+
 // Steps 2-5 of the correction: what to output, the process size, the
 // digital gain and the black and white levels, from param and config.
 void InitCorrectImageWork(const CorrectImageParam& param, const CorrectImageConfig& config, bool xdr_requested,
