@@ -9,6 +9,8 @@
 // edge-replicated pixels. Each kernel combines the source rows first (exact
 // integer sums) and then filters the combined row along x.
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 #include "kiln/ops/resize/host/neon/resize_kernels_neon.h"
 #include "kiln/ops/resize/host/neon/resize_neon_fast.h"
@@ -20,6 +22,7 @@ namespace {
 
 using neonk::LoadPlanes;
 using neonk::LoadU;
+using neonk::StorePlanes;
 using neonk::Planes;
 using neonk::StoreU;
 using neonk::UnsignedOf;
@@ -39,7 +42,50 @@ struct BnFast {
   static constexpr int LW = Tr::kWLanes;
 
   // ---- /2 ------------------------------------------------------------------------
+  // Three 8-bit channels: the two pixels of a pair lie 3 bytes apart, so loads
+  // at 6x and 6x + 3 line them up byte for byte without de-interleaving; 16
+  // bytes give three destination pixels (bytes 0-2, 6-8, 12-14), written with
+  // overlapping 4-byte stores. The average of four is formed with rounding
+  // halving adds, exact for all inputs: with P = rhadd(a, b), Q = rhadd(c, d),
+  //   (a + b + c + d + 2) >> 2 = rhadd(P, Q) - (((a ^ b) | (c ^ d)) & (P ^ Q) & 1).
+  static void DownX2C3Bytes(const ImagePlane& src, const ImagePlane& dst, int32_t y0, int32_t y1) {
+    const int32_t dw = dst.width;
+    const uint8x16_t one = vdupq_n_u8(1);
+    for (int32_t y = y0; y < y1; ++y) {
+      const uint8_t* a = src.Row<uint8_t>(2 * y);
+      const uint8_t* b = src.Row<uint8_t>(2 * y + 1);
+      uint8_t* d = dst.Row<uint8_t>(y);
+      // Destination pixels x .. x + 2; the last store of a block writes one
+      // spare byte, so the row's final block stores its last pixel exactly.
+      auto block = [&](int32_t x, bool last) {
+        const uint8x16_t a0 = vld1q_u8(a + 6 * x), a1 = vld1q_u8(a + 6 * x + 3);
+        const uint8x16_t b0 = vld1q_u8(b + 6 * x), b1 = vld1q_u8(b + 6 * x + 3);
+        const uint8x16_t p = vrhaddq_u8(a0, b0), q = vrhaddq_u8(a1, b1);
+        const uint8x16_t odd = vandq_u8(vandq_u8(vorrq_u8(veorq_u8(a0, b0), veorq_u8(a1, b1)), veorq_u8(p, q)), one);
+        uint8_t r[16];
+        vst1q_u8(r, vsubq_u8(vrhaddq_u8(p, q), odd));
+        std::memcpy(d + 3 * x, r, 4);
+        std::memcpy(d + 3 * x + 3, r + 6, 4);
+        std::memcpy(d + 3 * x + 6, r + 12, last ? 3 : 4);
+      };
+      int32_t x = 0;
+      if (dw >= 3) {
+        for (; x + 3 < dw; x += 3) block(x, false);
+        block(dw - 3, true);
+        x = dw;
+      }
+      for (int32_t i = x * 3; i < dw * 3; ++i) {
+        const int32_t j = (i / 3) * 6 + i % 3;
+        d[i] = static_cast<uint8_t>((a[j] + a[j + 3] + b[j] + b[j + 3] + 2) >> 2);
+      }
+    }
+  }
+
   static void DownX2(const ImagePlane& src, const ImagePlane& dst, int32_t y0, int32_t y1) {
+    if constexpr (CN == 3 && std::is_same<T, uint8_t>::value) {
+      DownX2C3Bytes(src, dst, y0, y1);
+      return;
+    }
     const int32_t dw = dst.width;
     for (int32_t y = y0; y < y1; ++y) {
       const U* a = src.Row<U>(2 * y);
@@ -115,110 +161,125 @@ struct BnFast {
   }
 
   // ---- x2 and x4 -----------------------------------------------------------------
-  // Destination row y of an upscale by F mixes source rows A (above) and B
-  // (below, both clamped) with weights wa : wb.
+  // Each source row is filtered along x once (into W lanes at the destination
+  // width, channels interleaved) and kept while destination rows use it; a
+  // destination row then mixes two filtered rows. The x filter gives source
+  // pixel x the phases F x + j from its left, own and right neighbours (edge
+  // pixels replicated): x2: l + 3m, 3m + r; x4: 3l + 5m, l + 7m, 7m + r,
+  // 5m + 3r. Rows: x2 destination rows 2k - 1, 2k mix source rows k - 1, k as
+  // 3 : 1, 1 : 3; x4 rows 4k - 2 .. 4k + 1 as 7:1, 5:3, 3:5, 1:7.
   template <int F>
-  static void RowWeights(int32_t y, int32_t sh, const U** a, const U** b, const ImagePlane& src, WE* wa, WE* wb) {
-    // x2: rows 2k - 1 and 2k lie between source rows k - 1 and k.
-    // x4: rows 4k - 2 .. 4k + 1 lie between source rows k - 1 and k.
-    const int32_t k = F == 2 ? (y + 1) / 2 : (y + 2) / 4;
-    const int32_t phase = F == 2 ? y - (2 * k - 1) : y - (4 * k - 2);
-    static constexpr WE kA2[2] = {3, 1};
-    static constexpr WE kA4[4] = {7, 5, 3, 1};
-    *wa = F == 2 ? kA2[phase] : kA4[phase];
-    *wb = static_cast<WE>(F == 2 ? 4 - *wa : 8 - *wa);
-    *a = src.Row<U>(std::max(k - 1, 0));
-    *b = src.Row<U>(std::min(k, sh - 1));
-  }
-
-  // v[i] = wa * a[i] + wb * b[i] (flipped domain), with one replicated pixel
-  // on each side of the row.
-  static void VerticalPadded(const U* a, const U* b, WE wa, WE wb, WE* v, int32_t sw) {
-    const int32_t n = sw * CN;
-    int32_t i = 0;
-    for (; i + LW <= n; i += LW) {
-      H ha = Tr::LoadH(a + i);
-      H hb = Tr::LoadH(b + i);
-      if constexpr (kFlip) {
-        ha = Tr::FlipH(ha);
-        hb = Tr::FlipH(hb);
-      }
-      Tr::StoreW(v + i, Tr::MlaN(Tr::MulN(Tr::Widen(ha), wa), Tr::Widen(hb), wb));
-    }
-    for (; i < n; ++i) v[i] = static_cast<WE>(wa * static_cast<U>(a[i] ^ kSign) + wb * static_cast<U>(b[i] ^ kSign));
+  static void HorizontalUp(const U* s, int32_t sw, U* pad, WE* h) {
+    U* p = pad + CN;
+    std::memcpy(p, s, sizeof(U) * sw * CN);
     for (int c = 0; c < CN; ++c) {
-      v[c - CN] = v[c];
-      v[n + c] = v[n - CN + c];
+      p[c - CN] = p[c];
+      p[sw * CN + c] = p[(sw - 1) * CN + c];
+    }
+    auto half = [&](H l0, H m0, H r0) {
+      const W l = Tr::Widen(l0), m = Tr::Widen(m0), r = Tr::Widen(r0);
+      if constexpr (F == 2) {
+        const W m3 = Tr::template MulC<3>(m);
+        const W e = Tr::Add(l, m3), o = Tr::Add(m3, r);
+        return std::array<W, 4>{Tr::WZip1(e, o), Tr::WZip2(e, o), e, o};
+      } else {
+        const W m5 = Tr::template MulC<5>(m), m7 = Tr::template MulC<7>(m);
+        const W p0 = Tr::Add(Tr::template MulC<3>(l), m5), p1 = Tr::Add(l, m7);
+        const W p2 = Tr::Add(m7, r), p3 = Tr::Add(m5, Tr::template MulC<3>(r));
+        const W a = Tr::WZip1(p0, p2), b = Tr::WZip2(p0, p2), c = Tr::WZip1(p1, p3), d = Tr::WZip2(p1, p3);
+        return std::array<W, 4>{Tr::WZip1(a, c), Tr::WZip2(a, c), Tr::WZip1(b, d), Tr::WZip2(b, d)};
+      }
+    };
+    auto block = [&](int32_t x) {
+      const Planes<V, CN> pl = LoadU<U, kFlip, CN>(p + (x - 1) * CN);
+      const Planes<V, CN> pm = LoadU<U, kFlip, CN>(p + x * CN);
+      const Planes<V, CN> pr = LoadU<U, kFlip, CN>(p + (x + 1) * CN);
+      // Per half of the L source pixels: F LW-pixel groups of output.
+      constexpr int kGroups = F == 2 ? 2 : 4;
+      Planes<W, CN> out[2][kGroups];
+      for (int c = 0; c < CN; ++c) {
+        for (int hf = 0; hf < 2; ++hf) {
+          const H l0 = hf == 0 ? Tr::Lo(pl.val[c]) : Tr::Hi(pl.val[c]);
+          const H m0 = hf == 0 ? Tr::Lo(pm.val[c]) : Tr::Hi(pm.val[c]);
+          const H r0 = hf == 0 ? Tr::Lo(pr.val[c]) : Tr::Hi(pr.val[c]);
+          const std::array<W, 4> g = half(l0, m0, r0);
+          for (int k = 0; k < kGroups; ++k) out[hf][k].val[c] = g[k];
+        }
+      }
+      for (int hf = 0; hf < 2; ++hf) {
+        for (int k = 0; k < kGroups; ++k) StorePlanes<CN>(h + (F * (x + hf * LW) + k * LW) * CN, out[hf][k]);
+      }
+    };
+    const int32_t x = Blocks(sw, L, block);
+    for (int32_t px = x; px < sw; ++px) {
+      for (int c = 0; c < CN; ++c) {
+        const WE l = static_cast<U>(p[(px - 1) * CN + c] ^ kSign);
+        const WE m = static_cast<U>(p[px * CN + c] ^ kSign);
+        const WE r = static_cast<U>(p[(px + 1) * CN + c] ^ kSign);
+        WE* o = h + F * px * CN + c;
+        if constexpr (F == 2) {
+          o[0] = l + 3 * m;
+          o[CN] = 3 * m + r;
+        } else {
+          o[0] = 3 * l + 5 * m;
+          o[CN] = l + 7 * m;
+          o[2 * CN] = 7 * m + r;
+          o[3 * CN] = 5 * m + 3 * r;
+        }
+      }
     }
   }
 
-  // Destination pixel F x + j from the combined row: weights on pixels x - 1,
-  // x, x + 1 (x2: 1:3 / 3:1; x4: 3:5, 1:7 / 7:1, 5:3), rounded by kShift.
-  template <int F>
-  static U HorizontalScalar(const WE* v, int32_t x, int32_t j, int c) {
-    const WE l = v[(x - 1) * CN + c], m = v[x * CN + c], r = v[(x + 1) * CN + c];
-    WE sum;
-    if constexpr (F == 2) {
-      sum = j == 0 ? l + 3 * m : 3 * m + r;
-      return static_cast<U>(((sum + 8) >> 4) ^ kSign);
-    } else {
-      static constexpr WE kL[4] = {3, 1, 0, 0}, kM[4] = {5, 7, 7, 5}, kR[4] = {0, 0, 1, 3};
-      sum = kL[j] * l + kM[j] * m + kR[j] * r;
-      return static_cast<U>(((sum + 32) >> 6) ^ kSign);
+  // out = (WA h0 + WB h1 + half) >> kShift over n elements, unflipped.
+  template <int WA, int WB, int kShift>
+  static void VerticalUp(const WE* h0, const WE* h1, U* out, int32_t n) {
+    int32_t i = 0;
+    for (; i + L <= n; i += L) {
+      const H lo = Tr::template RShrN<kShift>(
+          Tr::Add(Tr::template MulC<WA>(Tr::LoadW(h0 + i)), Tr::template MulC<WB>(Tr::LoadW(h1 + i))));
+      const H hi = Tr::template RShrN<kShift>(
+          Tr::Add(Tr::template MulC<WA>(Tr::LoadW(h0 + i + LW)), Tr::template MulC<WB>(Tr::LoadW(h1 + i + LW))));
+      V r = Tr::Combine(lo, hi);
+      if constexpr (kFlip) r = Tr::Flip(r);
+      Tr::Store1(out + i, r);
+    }
+    for (; i < n; ++i) {
+      const WE sum = static_cast<WE>(WA * h0[i] + WB * h1[i]);
+      out[i] = static_cast<U>(static_cast<U>((sum + (WE(1) << (kShift - 1))) >> kShift) ^ kSign);
     }
   }
 
   template <int F>
   static void Up(const ImagePlane& src, const ImagePlane& dst, int32_t y0, int32_t y1, void* scratch) {
     const int32_t sw = src.width;
-    WE* v = static_cast<WE*>(scratch) + CN;  // one pad pixel before the row
+    const int32_t n = dst.RowElems();
+    U* pad = static_cast<U*>(scratch);
+    void* rows = static_cast<uint8_t*>(scratch) + CacheRowStride(sizeof(U) * (sw + 2) * CN);
+    RowCache<2> cache(rows, sizeof(WE) * n);
     for (int32_t y = y0; y < y1; ++y) {
-      const U *a, *b;
-      WE wa, wb;
-      RowWeights<F>(y, src.height, &a, &b, src, &wa, &wb);
-      VerticalPadded(a, b, wa, wb, v, sw);
+      // x2: rows 2k - 1, 2k between source rows k - 1, k; x4: rows 4k - 2 .. 4k + 1.
+      const int32_t k = F == 2 ? (y + 1) / 2 : (y + 2) / 4;
+      const int32_t phase = F == 2 ? y - (2 * k - 1) : y - (4 * k - 2);
+      const int32_t need[2] = {std::max(k - 1, 0), std::min(k, src.height - 1)};
+      WE* h[2];
+      cache.Get(need, h, [&](int32_t row, WE* out) { HorizontalUp<F>(src.Row<U>(row), sw, pad, out); });
       U* d = dst.Row<U>(y);
-      auto block = [&](int32_t x) {
-        const Planes<W, CN> pl = LoadPlanes<CN>(v + (x - 1) * CN);
-        const Planes<W, CN> pm = LoadPlanes<CN>(v + x * CN);
-        const Planes<W, CN> pr = LoadPlanes<CN>(v + (x + 1) * CN);
-        if constexpr (F == 2) {
-          Planes<V, CN> out;
-          for (int c = 0; c < CN; ++c) {
-            const W m3 = Tr::MulN(pm.val[c], 3);
-            const H e = Tr::template RShrN<4>(Tr::Add(pl.val[c], m3));
-            const H o = Tr::template RShrN<4>(Tr::Add(m3, pr.val[c]));
-            out.val[c] = Tr::ZipH(e, o);
-          }
-          StoreU<U, kFlip, CN>(d + 2 * x * CN, out);
+      if constexpr (F == 2) {
+        if (phase == 0) {
+          VerticalUp<3, 1, 4>(h[0], h[1], d, n);
         } else {
-          Planes<V, CN> out0, out1;
-          for (int c = 0; c < CN; ++c) {
-            const W l = pl.val[c], m = pm.val[c], r = pr.val[c];
-            const H p0 = Tr::template RShrN<6>(Tr::MlaN(Tr::MulN(l, 3), m, 5));
-            const H p1 = Tr::template RShrN<6>(Tr::MlaN(l, m, 7));
-            const H p2 = Tr::template RShrN<6>(Tr::MlaN(r, m, 7));
-            const H p3 = Tr::template RShrN<6>(Tr::MlaN(Tr::MulN(r, 3), m, 5));
-            const V z02 = Tr::ZipH(p0, p2);
-            const V z13 = Tr::ZipH(p1, p3);
-            out0.val[c] = Zip1(z02, z13);
-            out1.val[c] = Zip2(z02, z13);
-          }
-          StoreU<U, kFlip, CN>(d + 4 * x * CN, out0);
-          StoreU<U, kFlip, CN>(d + (4 * x + L) * CN, out1);
+          VerticalUp<1, 3, 4>(h[0], h[1], d, n);
         }
-      };
-      const int32_t x = Blocks(sw, LW, block);
-      for (int32_t px = x; px < sw; ++px) {
-        for (int32_t j = 0; j < F; ++j) {
-          for (int c = 0; c < CN; ++c) d[(F * px + j) * CN + c] = HorizontalScalar<F>(v, px, j, c);
+      } else {
+        switch (phase) {
+          case 0: VerticalUp<7, 1, 6>(h[0], h[1], d, n); break;
+          case 1: VerticalUp<5, 3, 6>(h[0], h[1], d, n); break;
+          case 2: VerticalUp<3, 5, 6>(h[0], h[1], d, n); break;
+          default: VerticalUp<1, 7, 6>(h[0], h[1], d, n); break;
         }
       }
     }
   }
-
-  static V Zip1(V a, V b);
-  static V Zip2(V a, V b);
 
   // Runs block(x) for x = 0, step, ... while a whole block fits, then once more
   // for the last, overlapping block; returns the first index left for the
@@ -232,23 +293,6 @@ struct BnFast {
     return n;
   }
 };
-
-template <typename T, int CN>
-inline typename BnFast<T, CN>::V BnFast<T, CN>::Zip1(V a, V b) {
-  if constexpr (sizeof(U) == 1) {
-    return vzip1q_u8(a, b);
-  } else {
-    return vzip1q_u16(a, b);
-  }
-}
-template <typename T, int CN>
-inline typename BnFast<T, CN>::V BnFast<T, CN>::Zip2(V a, V b) {
-  if constexpr (sizeof(U) == 1) {
-    return vzip2q_u8(a, b);
-  } else {
-    return vzip2q_u16(a, b);
-  }
-}
 
 template <typename T, int CN>
 Status RunBnFast(BnFastScale scale, const ImagePlane& src, const ImagePlane& dst, int32_t y0, int32_t y1,
@@ -278,8 +322,12 @@ Status RunBnFastCn(BnFastScale scale, const ImagePlane& src, const ImagePlane& d
 
 size_t ResizeBnFastScratchBytes(ElemType type, const ImagePlane& src, BnFastScale scale) {
   if (scale == BnFastScale::kDownX2 || scale == BnFastScale::kDownX4) return 64;
-  const size_t lane = (type == QX_U8 || type == QX_S8) ? sizeof(uint16_t) : sizeof(uint32_t);
-  return CacheRowStride(lane * (src.RowElems() + 2 * src.channels));
+  const size_t elem = (type == QX_U8 || type == QX_S8) ? 1 : 2;
+  const size_t factor = scale == BnFastScale::kUpX2 ? 2 : 4;
+  // A padded copy of one source row, then two filtered rows (W lanes, twice
+  // the element size) at the destination width.
+  return CacheRowStride(elem * (src.RowElems() + 2 * src.channels)) +
+         RowCache<2>::Bytes(2 * elem * factor * src.RowElems());
 }
 
 Status ResizeBnFastNeon(ElemType type, BnFastScale scale, const ImagePlane& src, const ImagePlane& dst, int32_t y0,

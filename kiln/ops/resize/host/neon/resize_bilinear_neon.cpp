@@ -51,13 +51,38 @@ template <typename T>
 void VerticalS32(const T* a, const T* b, int32_t w0, int32_t w1, int32_t* v, int32_t n) {
   int32_t i = 0;
   for (; i + 8 <= n; i += 8) {
-    int32x4_t a0, a1, b0, b1;
-    Int32Lanes<T>::Load8(a + i, a0, a1);
-    Int32Lanes<T>::Load8(b + i, b0, b1);
-    vst1q_s32(v + i, vmlaq_n_s32(vmulq_n_s32(a0, w0), b0, w1));
-    vst1q_s32(v + i + 4, vmlaq_n_s32(vmulq_n_s32(a1, w0), b1, w1));
+    int32x4_t lo, hi;
+    neonk::MulAdd8(a + i, b + i, static_cast<int16_t>(w0), static_cast<int16_t>(w1), lo, hi);
+    vst1q_s32(v + i, lo);
+    vst1q_s32(v + i + 4, hi);
   }
   for (; i < n; ++i) v[i] = w0 * a[i] + w1 * b[i];
+}
+
+// The same rounding over four lanes with per-lane weights.
+template <typename T>
+inline int32x4_t Combine2(int32x4_t p, int32x4_t q, int32x4_t w0, int32x4_t w1) {
+  if constexpr (sizeof(T) == 1) {
+    return vrshrq_n_s32(vmlaq_s32(vmulq_s32(p, w0), q, w1), kCombineBits);
+  } else {
+    const int64x2_t lo = vmlal_s32(vmull_s32(vget_low_s32(p), vget_low_s32(w0)), vget_low_s32(q), vget_low_s32(w1));
+    const int64x2_t hi = vmlal_high_s32(vmull_high_s32(p, w0), q, w1);
+    return vcombine_s32(vrshrn_n_s64(lo, kCombineBits), vrshrn_n_s64(hi, kCombineBits));
+  }
+}
+
+// One channel: four destination pixels per step; their tap pairs are
+// gathered (two lanes each) and split into first and second taps.
+template <typename T>
+int32_t HorizontalC1(const int32_t* v, const LinearCoef* xc, const int32_t* w0s, const int32_t* w1s, int32_t dw,
+                     int32_t* t) {
+  int32_t x = 0;
+  for (; x + 4 <= dw; x += 4) {
+    const int32x4_t p01 = vcombine_s32(vld1_s32(v + xc[x].index), vld1_s32(v + xc[x + 1].index));
+    const int32x4_t p23 = vcombine_s32(vld1_s32(v + xc[x + 2].index), vld1_s32(v + xc[x + 3].index));
+    vst1q_s32(t + x, Combine2<T>(vuzp1q_s32(p01, p23), vuzp2q_s32(p01, p23), vld1q_s32(w0s + x), vld1q_s32(w1s + x)));
+  }
+  return x;
 }
 
 template <typename T>
@@ -70,12 +95,22 @@ void LinearRowsVFirst(const ImagePlane& src, const ImagePlane& dst, const Linear
   const int32_t ynext = src.height > 1 ? 1 : 0;
   int32_t* v = static_cast<int32_t*>(scratch);
   int32_t* t = reinterpret_cast<int32_t*>(static_cast<uint8_t*>(scratch) + CacheRowStride(sizeof(int32_t) * sn));
+  int32_t* w0s = t + CacheRowStride(sizeof(int32_t) * dn) / sizeof(int32_t);
+  int32_t* w1s = w0s + CacheRowStride(sizeof(int32_t) * dst.width) / sizeof(int32_t);
   std::fill(v + sn, v + sn + 8, 0);  // lanes read past the row are discarded
+  if (cn == 1) {
+    for (int32_t x = 0; x < dst.width; ++x) {
+      w0s[x] = xc[x].w0;
+      w1s[x] = xc[x].w1;
+    }
+  }
   for (int32_t y = y0; y < y1; ++y) {
     VerticalS32(src.Row<T>(yc[y].index), src.Row<T>(yc[y].index + ynext), yc[y].w0, yc[y].w1, v, sn);
+    int32_t x0 = 0;
+    if (cn == 1 && xnext == 1) x0 = HorizontalC1<T>(v, xc, w0s, w1s, dst.width, t);
     // Per destination pixel, four channels per step; lanes past the pixel are
     // overwritten by the next pixel (or land in the spare lanes).
-    for (int32_t x = 0; x < dst.width; ++x) {
+    for (int32_t x = x0; x < dst.width; ++x) {
       const int32_t* p = v + xc[x].index * cn;
       const int32_t w0 = xc[x].w0;
       const int32_t w1 = xc[x].w1;
@@ -193,7 +228,8 @@ void LinearRowsInt(const ImagePlane& src, const ImagePlane& dst, const LinearPla
 size_t ResizeBnCommScratchBytes(ElemType type, const ImagePlane& src, const ImagePlane& dst) {
   const size_t hfirst = RowCache<2>::Bytes(sizeof(int32_t) * dst.RowElems());
   if (type == QX_F32 || type == QX_F16 || dst.height > src.height) return hfirst;
-  return CacheRowStride(sizeof(int32_t) * src.RowElems()) + CacheRowStride(sizeof(int32_t) * dst.RowElems());
+  return CacheRowStride(sizeof(int32_t) * src.RowElems()) + CacheRowStride(sizeof(int32_t) * dst.RowElems()) +
+         2 * CacheRowStride(sizeof(int32_t) * dst.width);
 }
 
 Status ResizeBnCommNeon(ElemType type, const ImagePlane& src, const ImagePlane& dst, const LinearPlan& plan,

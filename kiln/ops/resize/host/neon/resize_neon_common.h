@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "kiln/ops/core/neon/kiln_neon.h"
 #include "kiln/ops/resize/src/resize_common.h"
@@ -15,6 +16,39 @@ namespace resize {
 namespace neonk {
 
 // ---- 32-bit lanes of integer elements -------------------------------------------
+// Weighted sum of two rows of eight elements in 32-bit lanes (16 x 16 -> 32
+// products, exact for weights up to 2^15): lo/hi = w0 * a + w1 * b.
+template <typename T>
+inline void MulAdd8(const T* a, const T* b, int16_t w0, int16_t w1, int32x4_t& lo, int32x4_t& hi) {
+  if constexpr (std::is_same<T, uint8_t>::value || std::is_same<T, uint16_t>::value) {
+    uint16x8_t va, vb;
+    if constexpr (sizeof(T) == 1) {
+      va = vmovl_u8(vld1_u8(a));
+      vb = vmovl_u8(vld1_u8(b));
+    } else {
+      va = vld1q_u16(a);
+      vb = vld1q_u16(b);
+    }
+    const uint32x4x2_t pa = ::kiln::neon::MullU16(va, vdupq_n_u16(static_cast<uint16_t>(w0)));
+    const uint32x4x2_t pb = ::kiln::neon::MullU16(vb, vdupq_n_u16(static_cast<uint16_t>(w1)));
+    lo = vreinterpretq_s32_u32(vaddq_u32(pa.val[0], pb.val[0]));
+    hi = vreinterpretq_s32_u32(vaddq_u32(pa.val[1], pb.val[1]));
+  } else {
+    int16x8_t va, vb;
+    if constexpr (sizeof(T) == 1) {
+      va = vmovl_s8(vld1_s8(a));
+      vb = vmovl_s8(vld1_s8(b));
+    } else {
+      va = vld1q_s16(a);
+      vb = vld1q_s16(b);
+    }
+    const int32x4x2_t pa = ::kiln::neon::MullS16(va, vdupq_n_s16(w0));
+    const int32x4x2_t pb = ::kiln::neon::MullS16(vb, vdupq_n_s16(w1));
+    lo = vaddq_s32(pa.val[0], pb.val[0]);
+    hi = vaddq_s32(pa.val[1], pb.val[1]);
+  }
+}
+
 // Load4: four elements at p (exactly 4 x sizeof(T) bytes read) as int32x4.
 // Load8/Store8: eight elements as two int32x4 (low, high); Store8 saturates.
 template <typename T>
@@ -33,8 +67,11 @@ struct Int32Lanes<uint8_t> {
     lo = vreinterpretq_s32_u32(vmovl_u16(vget_low_u16(w)));
     hi = vreinterpretq_s32_u32(vmovl_u16(vget_high_u16(w)));
   }
+  // Signed 16-bit saturation first, then unsigned 8-bit: the same clamp to
+  // 0..255, and both steps are single SSE2 packs where NEON is emulated.
   static void Store8(uint8_t* p, int32x4_t lo, int32x4_t hi) {
-    vst1_u8(p, vqmovn_u16(vcombine_u16(vqmovun_s32(lo), vqmovun_s32(hi))));
+    const int16x8_t w = ::kiln::neon::QmovnS32Pair(lo, hi);
+    vst1_u8(p, vget_low_u8(::kiln::neon::QmovunS16Pair(w, w)));
   }
 };
 
@@ -52,7 +89,8 @@ struct Int32Lanes<int8_t> {
     hi = vmovl_s16(vget_high_s16(w));
   }
   static void Store8(int8_t* p, int32x4_t lo, int32x4_t hi) {
-    vst1_s8(p, vqmovn_s16(vcombine_s16(vqmovn_s32(lo), vqmovn_s32(hi))));
+    const int16x8_t w = ::kiln::neon::QmovnS32Pair(lo, hi);
+    vst1_s8(p, vget_low_s8(::kiln::neon::QmovnS16Pair(w, w)));
   }
 };
 
@@ -64,9 +102,7 @@ struct Int32Lanes<uint16_t> {
     lo = vreinterpretq_s32_u32(vmovl_u16(vget_low_u16(w)));
     hi = vreinterpretq_s32_u32(vmovl_u16(vget_high_u16(w)));
   }
-  static void Store8(uint16_t* p, int32x4_t lo, int32x4_t hi) {
-    vst1q_u16(p, vcombine_u16(vqmovun_s32(lo), vqmovun_s32(hi)));
-  }
+  static void Store8(uint16_t* p, int32x4_t lo, int32x4_t hi) { vst1q_u16(p, ::kiln::neon::QmovunS32Pair(lo, hi)); }
 };
 
 template <>
@@ -77,9 +113,7 @@ struct Int32Lanes<int16_t> {
     lo = vmovl_s16(vget_low_s16(w));
     hi = vmovl_s16(vget_high_s16(w));
   }
-  static void Store8(int16_t* p, int32x4_t lo, int32x4_t hi) {
-    vst1q_s16(p, vcombine_s16(vqmovn_s32(lo), vqmovn_s32(hi)));
-  }
+  static void Store8(int16_t* p, int32x4_t lo, int32x4_t hi) { vst1q_s16(p, ::kiln::neon::QmovnS32Pair(lo, hi)); }
 };
 
 // ---- Float lanes (F32, F16 computed in single precision) --------------------------
@@ -203,6 +237,24 @@ inline Planes<uint32x4_t, CN> LoadPlanes(const uint32_t* p) {
     r.val[2] = v.val[2];
   }
   return r;
+}
+
+template <int CN>
+inline void StorePlanes(uint32_t* p, const Planes<uint32x4_t, CN>& r) {
+  if constexpr (CN == 1) {
+    vst1q_u32(p, r.val[0]);
+  } else if constexpr (CN == 2) {
+    uint32x4x2_t v;
+    v.val[0] = r.val[0];
+    v.val[1] = r.val[1];
+    vst2q_u32(p, v);
+  } else {
+    uint32x4x3_t v;
+    v.val[0] = r.val[0];
+    v.val[1] = r.val[1];
+    v.val[2] = r.val[2];
+    vst3q_u32(p, v);
+  }
 }
 
 // Signed elements travel through the unsigned planar forms (the bits are

@@ -29,6 +29,7 @@ struct UTr<uint8_t> {
 
   static V Flip(V v) { return veorq_u8(v, vdupq_n_u8(0x80)); }
   static V Load1(const uint8_t* p) { return vld1q_u8(p); }
+  static void Store1(uint8_t* p, V v) { vst1q_u8(p, v); }
   static H LoadH(const uint8_t* p) { return vld1_u8(p); }
   static H FlipH(H v) { return veor_u8(v, vdup_n_u8(0x80)); }
   static W PairSum(V v) { return vpaddlq_u8(v); }
@@ -38,8 +39,15 @@ struct UTr<uint8_t> {
   static W MulN(W a, WE k) { return vmulq_n_u16(a, k); }
   static W MlaN(W acc, W a, WE k) { return vmlaq_n_u16(acc, a, k); }
   static W Sub(W a, W b) { return vsubq_u16(a, b); }
+  template <int K>
+  static W MulC(W a) {
+    return K == 1 ? a : vmulq_n_u16(a, K);
+  }
   static W WUzp1(W a, W b) { return vuzp1q_u16(a, b); }
   static W WUzp2(W a, W b) { return vuzp2q_u16(a, b); }
+  static W WZip1(W a, W b) { return vzip1q_u16(a, b); }
+  static W WZip2(W a, W b) { return vzip2q_u16(a, b); }
+  static W LoadW(const WE* p) { return vld1q_u16(p); }
   static H Lo(V v) { return vget_low_u8(v); }
   static H Hi(V v) { return vget_high_u8(v); }
   static V Combine(H a, H b) { return vcombine_u8(a, b); }
@@ -68,6 +76,7 @@ struct UTr<uint16_t> {
 
   static V Flip(V v) { return veorq_u16(v, vdupq_n_u16(0x8000)); }
   static V Load1(const uint16_t* p) { return vld1q_u16(p); }
+  static void Store1(uint16_t* p, V v) { vst1q_u16(p, v); }
   static H LoadH(const uint16_t* p) { return vld1_u16(p); }
   static H FlipH(H v) { return veor_u16(v, vdup_n_u16(0x8000)); }
   static W PairSum(V v) { return vpaddlq_u16(v); }
@@ -77,8 +86,21 @@ struct UTr<uint16_t> {
   static W MulN(W a, WE k) { return vmulq_n_u32(a, k); }
   static W MlaN(W acc, W a, WE k) { return vmlaq_n_u32(acc, a, k); }
   static W Sub(W a, W b) { return vsubq_u32(a, b); }
+  // Small constant factors as shifts and adds: a 32-bit multiply is slow
+  // where NEON is emulated, and these are exact.
+  template <int K>
+  static W MulC(W a) {
+    static_assert(K == 1 || K == 3 || K == 5 || K == 7, "factor without a shift-add form");
+    if constexpr (K == 1) return a;
+    if constexpr (K == 3) return vaddq_u32(vshlq_n_u32(a, 1), a);
+    if constexpr (K == 5) return vaddq_u32(vshlq_n_u32(a, 2), a);
+    if constexpr (K == 7) return vsubq_u32(vshlq_n_u32(a, 3), a);
+  }
   static W WUzp1(W a, W b) { return vuzp1q_u32(a, b); }
   static W WUzp2(W a, W b) { return vuzp2q_u32(a, b); }
+  static W WZip1(W a, W b) { return vzip1q_u32(a, b); }
+  static W WZip2(W a, W b) { return vzip2q_u32(a, b); }
+  static W LoadW(const WE* p) { return vld1q_u32(p); }
   static H Lo(V v) { return vget_low_u16(v); }
   static H Hi(V v) { return vget_high_u16(v); }
   static V Combine(H a, H b) { return vcombine_u16(a, b); }

@@ -179,6 +179,92 @@ inline void St4q_u8(uint8_t* p, uint8x16x4_t v) {
 #endif
 }
 
+// ---- vmull_u16 / vmull_s16 on eight lanes, vpaddq_s32 of vmull_s16, --------
+// ---- vqmovn_s32 / vqmovun_s16 / vqmovn_s16 / vqmovun_s32 pairs --------------
+// (Resize.) SIMDe forms a 16 x 16 -> 32 product by widening both operands
+// and emulating a 32-bit multiply (pmuludq and shuffles), and narrows with
+// emulated min/max plus shuffles. SSE2 has these directly: mullo/mulhi
+// halves, pmaddwd, and saturating packs. Results are the same bits.
+
+// vmull_u16 / vmull_high_u16 of all eight lanes: {low four, high four}.
+inline uint32x4x2_t MullU16(uint16x8_t a, uint16x8_t b) {
+  uint32x4x2_t r;
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  const __m128i x = simde_uint16x8_to_m128i(a), y = simde_uint16x8_to_m128i(b);
+  const __m128i lo = _mm_mullo_epi16(x, y), hi = _mm_mulhi_epu16(x, y);
+  r.val[0] = simde_uint32x4_from_m128i(_mm_unpacklo_epi16(lo, hi));
+  r.val[1] = simde_uint32x4_from_m128i(_mm_unpackhi_epi16(lo, hi));
+#else
+  r.val[0] = vmull_u16(vget_low_u16(a), vget_low_u16(b));
+  r.val[1] = vmull_high_u16(a, b);
+#endif
+  return r;
+}
+
+// vmull_s16 / vmull_high_s16 of all eight lanes: {low four, high four}.
+inline int32x4x2_t MullS16(int16x8_t a, int16x8_t b) {
+  int32x4x2_t r;
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  const __m128i x = simde_int16x8_to_m128i(a), y = simde_int16x8_to_m128i(b);
+  const __m128i lo = _mm_mullo_epi16(x, y), hi = _mm_mulhi_epi16(x, y);
+  r.val[0] = simde_int32x4_from_m128i(_mm_unpacklo_epi16(lo, hi));
+  r.val[1] = simde_int32x4_from_m128i(_mm_unpackhi_epi16(lo, hi));
+#else
+  r.val[0] = vmull_s16(vget_low_s16(a), vget_low_s16(b));
+  r.val[1] = vmull_high_s16(a, b);
+#endif
+  return r;
+}
+
+// Sums of adjacent products, a0 b0 + a1 b1, a2 b2 + a3 b3, ...: vpaddq_s32 of
+// vmull_s16 and vmull_high_s16 (one pmaddwd on x86).
+inline int32x4_t MaddS16(int16x8_t a, int16x8_t b) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  return simde_int32x4_from_m128i(_mm_madd_epi16(simde_int16x8_to_m128i(a), simde_int16x8_to_m128i(b)));
+#else
+  return vpaddq_s32(vmull_s16(vget_low_s16(a), vget_low_s16(b)), vmull_high_s16(a, b));
+#endif
+}
+
+// Saturating narrows of two registers into one: vcombine of vqmovn_s32,
+// vqmovun_s16, vqmovn_s16 and vqmovun_s32 (the unsigned 32 -> 16 case
+// through a biased signed pack).
+inline int16x8_t QmovnS32Pair(int32x4_t a, int32x4_t b) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  return simde_int16x8_from_m128i(_mm_packs_epi32(simde_int32x4_to_m128i(a), simde_int32x4_to_m128i(b)));
+#else
+  return vcombine_s16(vqmovn_s32(a), vqmovn_s32(b));
+#endif
+}
+
+inline uint8x16_t QmovunS16Pair(int16x8_t a, int16x8_t b) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  return simde_uint8x16_from_m128i(_mm_packus_epi16(simde_int16x8_to_m128i(a), simde_int16x8_to_m128i(b)));
+#else
+  return vcombine_u8(vqmovun_s16(a), vqmovun_s16(b));
+#endif
+}
+
+inline int8x16_t QmovnS16Pair(int16x8_t a, int16x8_t b) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  return simde_int8x16_from_m128i(_mm_packs_epi16(simde_int16x8_to_m128i(a), simde_int16x8_to_m128i(b)));
+#else
+  return vcombine_s8(vqmovn_s16(a), vqmovn_s16(b));
+#endif
+}
+
+inline uint16x8_t QmovunS32Pair(int32x4_t a, int32x4_t b) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  // x - 32768 saturated to int16, then the bias flipped back: 0..65535.
+  const __m128i bias = _mm_set1_epi32(32768);
+  const __m128i packed = _mm_packs_epi32(_mm_sub_epi32(simde_int32x4_to_m128i(a), bias),
+                                         _mm_sub_epi32(simde_int32x4_to_m128i(b), bias));
+  return simde_uint16x8_from_m128i(_mm_xor_si128(packed, _mm_set1_epi16(static_cast<int16_t>(0x8000))));
+#else
+  return vcombine_u16(vqmovun_s32(a), vqmovun_s32(b));
+#endif
+}
+
 }  // namespace neon
 }  // namespace kiln
 
