@@ -1,4 +1,6 @@
 // Plain channel reorder, gray and gray-to-colour kernels.
+#include <cstring>
+
 #include "kiln/ops/cvtcolor/none/cvtcolor_none_rows.h"
 
 namespace kiln {
@@ -10,6 +12,10 @@ namespace {
 // Fixed channel counts let the compiler unroll and vectorise the pixel loop.
 template <int kSrcCn, int kDstCn, bool kSwap>
 void ReorderRow(const uint8_t* src, uint8_t* dst, int width) {
+  if (kSrcCn == 3 && kDstCn == 3 && !kSwap) {
+    std::memmove(dst, src, static_cast<size_t>(width) * 3);
+    return;
+  }
   ReorderSpan(src, kSrcCn, dst, kDstCn, kSwap, 0, width);
 }
 

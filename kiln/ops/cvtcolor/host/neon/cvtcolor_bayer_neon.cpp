@@ -20,31 +20,19 @@ struct BayerVec;
 template <>
 struct BayerVec<uint8_t> {
   using V = uint8x16_t;
+  using V3 = uint8x16x3_t;
   static constexpr int kLanes = 16;
   static uint8x16x2_t Load2(const uint8_t* p) { return vld2q_u8(p); }
-  static uint8x16x2_t Zip(V even, V odd) { return vzipq_u8(even, odd); }
-  static void Store3(uint8_t* p, V c0, V c1, V c2) {
-    uint8x16x3_t v;
-    v.val[0] = c0;
-    v.val[1] = c1;
-    v.val[2] = c2;
-    ::kiln::neon::St3q_u8(p, v);
-  }
+  static void StoreZip3(uint8_t* p, const V3& even, const V3& odd) { ::kiln::neon::St3qZip_u8(p, even, odd); }
 };
 
 template <>
 struct BayerVec<uint16_t> {
   using V = uint16x8_t;
+  using V3 = uint16x8x3_t;
   static constexpr int kLanes = 8;
   static uint16x8x2_t Load2(const uint16_t* p) { return vld2q_u16(p); }
-  static uint16x8x2_t Zip(V even, V odd) { return vzipq_u16(even, odd); }
-  static void Store3(uint16_t* p, V c0, V c1, V c2) {
-    uint16x8x3_t v;
-    v.val[0] = c0;
-    v.val[1] = c1;
-    v.val[2] = c2;
-    ::kiln::neon::St3q_u16(p, v);
-  }
+  static void StoreZip3(uint16_t* p, const V3& even, const V3& odd) { ::kiln::neon::St3qZip_u16(p, even, odd); }
 };
 
 // Even and odd pixels of one source row around a block at x: e / o are the
@@ -67,24 +55,20 @@ inline RowParts<T> LoadParts(const T* row, int x) {
   return p;
 }
 
-// Interleaves even and odd results and stores 2 * kLanes pixels with X in
-// channel x_ch.
+// Stores 2 * kLanes pixels from their even and odd results, X in channel 2
+// or 0.
 template <typename T, bool kXInChannel2>
 inline void StorePixels(T* dst, typename BayerVec<T>::V x_even, typename BayerVec<T>::V x_odd,
                         typename BayerVec<T>::V g_even, typename BayerVec<T>::V g_odd,
                         typename BayerVec<T>::V y_even, typename BayerVec<T>::V y_odd) {
-  using Vec = BayerVec<T>;
-  const auto x = Vec::Zip(x_even, x_odd);
-  const auto g = Vec::Zip(g_even, g_odd);
-  const auto y = Vec::Zip(y_even, y_odd);
-  for (int half = 0; half < 2; ++half) {
-    T* p = dst + 3 * half * Vec::kLanes;
-    if (kXInChannel2) {
-      Vec::Store3(p, y.val[half], g.val[half], x.val[half]);
-    } else {
-      Vec::Store3(p, x.val[half], g.val[half], y.val[half]);
-    }
-  }
+  typename BayerVec<T>::V3 even, odd;
+  even.val[kXInChannel2 ? 2 : 0] = x_even;
+  even.val[1] = g_even;
+  even.val[kXInChannel2 ? 0 : 2] = y_even;
+  odd.val[kXInChannel2 ? 2 : 0] = x_odd;
+  odd.val[1] = g_odd;
+  odd.val[kXInChannel2 ? 0 : 2] = y_odd;
+  BayerVec<T>::StoreZip3(dst, even, odd);
 }
 
 // Pixels [2, done) of the two output rows of one row pair (r1 starts with

@@ -1,4 +1,6 @@
 // NEON channel reorder, gray and gray-to-colour kernels: 16 pixels a block.
+#include <cstring>
+
 #include "kiln/ops/cvtcolor/host/neon/cvtcolor_neon_common.h"
 #include "kiln/ops/cvtcolor/host/neon/cvtcolor_neon_rows.h"
 #include "kiln/ops/cvtcolor/none/cvtcolor_none_rows.h"
@@ -46,6 +48,14 @@ inline void StoreBgr(uint8_t* p, uint8x16_t c0, uint8x16_t c1, uint8x16_t c2) {
 template <int kSrcCn, int kDstCn, bool kSwap>
 int ReorderBlocks(const uint8_t* src, uint8_t* dst, int width) {
   int x = 0;
+  if (kSrcCn == 3 && kDstCn == 3 && !kSwap) {
+    std::memmove(dst, src, static_cast<size_t>(width) * 3);
+    return width;
+  }
+  if (kSrcCn == 3 && kDstCn == 3 && kSwap) {
+    for (; x + kBlock <= width; x += kBlock) ::kiln::neon::SwapRb3q_u8(src + 3 * x, dst + 3 * x);
+    return x;
+  }
   for (; x + kBlock <= width; x += kBlock) {
     const uint8x16x3_t v = LoadBgr<kSrcCn>(src + kSrcCn * x);
     StoreBgr<kDstCn>(dst + kDstCn * x, v.val[kSwap ? 2 : 0], v.val[1], v.val[kSwap ? 0 : 2]);
@@ -64,12 +74,12 @@ ReorderBlocksFn SelectReorderBlocks(int src_cn, int dst_cn, bool swap) {
   return swap ? &ReorderBlocks<4, 4, true> : &ReorderBlocks<4, 4, false>;
 }
 
-// gray = (w0 c0 + wg c1 + w2 c2 + 2^14) >> 15 in 32-bit lanes.
-inline uint16x4_t GrayQuarter(uint16x4_t c0, uint16x4_t c1, uint16x4_t c2, uint16_t w0, uint16_t w2) {
-  uint32x4_t acc = vmull_n_u16(c0, w0);
-  acc = vmlal_n_u16(acc, c1, static_cast<uint16_t>(kGrayG));
-  acc = vmlal_n_u16(acc, c2, w2);
-  return vrshrn_n_u32(acc, kGrayShift);
+// gray = (w0 c0 + wg c1 + w2 c2 + 2^14) >> 15 of 8 pixels in 32-bit lanes.
+inline int16x8_t GrayEight(uint16x8_t c0, uint16x8_t c1, uint16x8_t c2, uint16_t w0, uint16_t w2) {
+  uint32x4_t lo, hi;
+  ::kiln::neon::Dot3N_u16(c0, c1, c2, w0, static_cast<uint16_t>(kGrayG), w2, static_cast<uint16_t>(kGrayHalf), lo,
+                          hi);
+  return ::kiln::neon::QshrnPair_s32<kGrayShift>(vreinterpretq_s32_u32(lo), vreinterpretq_s32_u32(hi));
 }
 
 template <int kSrcCn>
@@ -77,14 +87,11 @@ int GrayBlocks(const uint8_t* src, uint8_t* dst, int width, uint16_t w0, uint16_
   int x = 0;
   for (; x + kBlock <= width; x += kBlock) {
     const uint8x16x3_t v = LoadBgr<kSrcCn>(src + kSrcCn * x);
-    const uint16x8_t c0l = vmovl_u8(vget_low_u8(v.val[0])), c0h = vmovl_u8(vget_high_u8(v.val[0]));
-    const uint16x8_t c1l = vmovl_u8(vget_low_u8(v.val[1])), c1h = vmovl_u8(vget_high_u8(v.val[1]));
-    const uint16x8_t c2l = vmovl_u8(vget_low_u8(v.val[2])), c2h = vmovl_u8(vget_high_u8(v.val[2]));
-    const uint16x8_t lo = vcombine_u16(GrayQuarter(vget_low_u16(c0l), vget_low_u16(c1l), vget_low_u16(c2l), w0, w2),
-                                       GrayQuarter(vget_high_u16(c0l), vget_high_u16(c1l), vget_high_u16(c2l), w0, w2));
-    const uint16x8_t hi = vcombine_u16(GrayQuarter(vget_low_u16(c0h), vget_low_u16(c1h), vget_low_u16(c2h), w0, w2),
-                                       GrayQuarter(vget_high_u16(c0h), vget_high_u16(c1h), vget_high_u16(c2h), w0, w2));
-    vst1q_u8(dst + x, vcombine_u8(vmovn_u16(lo), vmovn_u16(hi)));
+    const int16x8_t lo = GrayEight(vmovl_u8(vget_low_u8(v.val[0])), vmovl_u8(vget_low_u8(v.val[1])),
+                                   vmovl_u8(vget_low_u8(v.val[2])), w0, w2);
+    const int16x8_t hi = GrayEight(vmovl_u8(vget_high_u8(v.val[0])), vmovl_u8(vget_high_u8(v.val[1])),
+                                   vmovl_u8(vget_high_u8(v.val[2])), w0, w2);
+    vst1q_u8(dst + x, ::kiln::neon::QmovunPair_s16(lo, hi));
   }
   return x;
 }

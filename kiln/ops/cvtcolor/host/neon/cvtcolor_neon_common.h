@@ -18,42 +18,49 @@ namespace neon {
 // means c + d is odd, so h2 < max.
 inline uint8x16_t Mean4(uint8x16_t a, uint8x16_t b, uint8x16_t c, uint8x16_t d) {
   const uint8x16_t carry = vandq_u8(vandq_u8(veorq_u8(a, b), veorq_u8(c, d)), vdupq_n_u8(1));
-  return vrhaddq_u8(vhaddq_u8(a, b), vaddq_u8(vhaddq_u8(c, d), carry));
+  return vrhaddq_u8(::kiln::neon::Haddq_u8(a, b), vaddq_u8(::kiln::neon::Haddq_u8(c, d), carry));
 }
 
 inline uint16x8_t Mean4(uint16x8_t a, uint16x8_t b, uint16x8_t c, uint16x8_t d) {
   const uint16x8_t carry = vandq_u16(vandq_u16(veorq_u16(a, b), veorq_u16(c, d)), vdupq_n_u16(1));
-  return vrhaddq_u16(vhaddq_u16(a, b), vaddq_u16(vhaddq_u16(c, d), carry));
+  return vrhaddq_u16(::kiln::neon::Haddq_u16(a, b), vaddq_u16(::kiln::neon::Haddq_u16(c, d), carry));
 }
 
 // (a + b + 1) >> 1
 inline uint8x16_t Mean2(uint8x16_t a, uint8x16_t b) { return vrhaddq_u8(a, b); }
 inline uint16x8_t Mean2(uint16x8_t a, uint16x8_t b) { return vrhaddq_u16(a, b); }
 
-// The 16 lanes of v as four int32x4 (lanes 0-3, 4-7, 8-11, 12-15).
+// 16 lanes of 32-bit sums (lanes 0-3, 4-7, 8-11, 12-15).
 struct S32x16 {
   int32x4_t v[4];
 };
 
-inline S32x16 WidenU8(uint8x16_t v) {
-  const uint16x8_t lo = vmovl_u8(vget_low_u8(v));
-  const uint16x8_t hi = vmovl_u8(vget_high_u8(v));
-  return {{vreinterpretq_s32_u32(vmovl_u16(vget_low_u16(lo))), vreinterpretq_s32_u32(vmovl_u16(vget_high_u16(lo))),
-           vreinterpretq_s32_u32(vmovl_u16(vget_low_u16(hi))), vreinterpretq_s32_u32(vmovl_u16(vget_high_u16(hi)))}};
+inline S32x16 Splat(int32_t value) {
+  const int32x4_t v = vdupq_n_s32(value);
+  return {{v, v, v, v}};
 }
 
-// clamp(x >> 20, 0, 255) for 16 lanes. The sums of the YUV formulas stay
-// far inside +-2^31 >> 4, so the first narrowing step never saturates and
-// the second one is the clamp.
+// The 16 lanes of an 8-bit vector widened to 16 bits, as two halves.
+inline int16x8_t WidenLow(uint8x16_t v) { return vreinterpretq_s16_u16(vmovl_u8(vget_low_u8(v))); }
+inline int16x8_t WidenHigh(uint8x16_t v) { return vreinterpretq_s16_u16(vmovl_u8(vget_high_u8(v))); }
+
+// acc += v * c for the 16 lanes of an 8-bit vector (|c| < 2^22).
+inline void MlaU8(S32x16& acc, uint8x16_t v, int32_t c) {
+  ::kiln::neon::MlaSmallN_s16(acc.v[0], acc.v[1], WidenLow(v), c);
+  ::kiln::neon::MlaSmallN_s16(acc.v[2], acc.v[3], WidenHigh(v), c);
+}
+
+// clamp(x >> 20, 0, 255) for 16 lanes.
 inline uint8x16_t ShrNarrowU8(const S32x16& x) {
-  const int16x8_t lo = vcombine_s16(vqshrn_n_s32(x.v[0], 16), vqshrn_n_s32(x.v[1], 16));
-  const int16x8_t hi = vcombine_s16(vqshrn_n_s32(x.v[2], 16), vqshrn_n_s32(x.v[3], 16));
-  return vcombine_u8(vqshrun_n_s16(lo, 4), vqshrun_n_s16(hi, 4));
+  return ::kiln::neon::QshrnQuadToU8_s32<kYuvShift>(x.v[0], x.v[1], x.v[2], x.v[3]);
 }
 
-// The same for 8 lanes (two int32x4).
-inline uint8x8_t ShrNarrowU8(int32x4_t lo, int32x4_t hi) {
-  return vqshrun_n_s16(vcombine_s16(vqshrn_n_s32(lo, 16), vqshrn_n_s32(hi, 16)), 4);
+// v * c for the 16 lanes of an 8-bit vector (|c| < 2^22).
+inline S32x16 MulU8(uint8x16_t v, int32_t c) {
+  S32x16 r;
+  ::kiln::neon::MulSmallN_s16(r.v[0], r.v[1], WidenLow(v), c);
+  ::kiln::neon::MulSmallN_s16(r.v[2], r.v[3], WidenHigh(v), c);
+  return r;
 }
 
 }  // namespace neon

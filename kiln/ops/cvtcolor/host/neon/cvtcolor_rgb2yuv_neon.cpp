@@ -15,41 +15,27 @@ constexpr int kBlock = 16;
 
 template <bool kFullRange>
 inline uint8x16_t LumaOf(const uint8x16x3_t& rgb) {
-  const S32x16 r = WidenU8(rgb.val[0]);
-  const S32x16 g = WidenU8(rgb.val[1]);
-  const S32x16 b = WidenU8(rgb.val[2]);
-  const int32x4_t offset = vdupq_n_s32(kFullRange ? kYuvHalf : kVideoYOffset);
-  S32x16 y;
-  for (int k = 0; k < 4; ++k) {
-    y.v[k] = vmlaq_n_s32(offset, r.v[k], kFullRange ? kFullYr : kVideoYr);
-    y.v[k] = vmlaq_n_s32(y.v[k], g.v[k], kFullRange ? kFullYg : kVideoYg);
-    y.v[k] = vmlaq_n_s32(y.v[k], b.v[k], kFullRange ? kFullYb : kVideoYb);
-  }
+  S32x16 y = Splat(kFullRange ? kYuvHalf : kVideoYOffset);
+  MlaU8(y, rgb.val[0], kFullRange ? kFullYr : kVideoYr);
+  MlaU8(y, rgb.val[1], kFullRange ? kFullYg : kVideoYg);
+  MlaU8(y, rgb.val[2], kFullRange ? kFullYb : kVideoYb);
   return ShrNarrowU8(y);
 }
 
-// U or V of 4 pixels: offset + wr r + wg g + wb b (signed weights).
-inline int32x4_t ChromaSum(int32x4_t r, int32x4_t g, int32x4_t b, int32_t wr, int32_t wg, int32_t wb) {
-  int32x4_t s = vmlaq_n_s32(vdupq_n_s32(kChromaOffset), r, wr);
-  s = vmlaq_n_s32(s, g, wg);
-  return vmlaq_n_s32(s, b, wb);
-}
-
-inline int32x4_t WidenLow(uint8x8_t v) { return vreinterpretq_s32_u32(vmovl_u16(vget_low_u16(vmovl_u8(v)))); }
-inline int32x4_t WidenHigh(uint8x8_t v) { return vreinterpretq_s32_u32(vmovl_u16(vget_high_u16(vmovl_u8(v)))); }
-
-// U and V of 8 pixels.
+// U (low half) and V (high half) of 8 pixels.
 template <bool kFullRange>
-inline void ChromaOf(uint8x8_t r, uint8x8_t g, uint8x8_t b, uint8x8_t* u, uint8x8_t* v) {
-  const int32x4_t r0 = WidenLow(r), r1 = WidenHigh(r);
-  const int32x4_t g0 = WidenLow(g), g1 = WidenHigh(g);
-  const int32x4_t b0 = WidenLow(b), b1 = WidenHigh(b);
-  const int32_t ur = kFullRange ? -kFullUr : -kVideoUr, ug = kFullRange ? -kFullUg : -kVideoUg;
-  const int32_t ub = kFullRange ? kFullUb : kVideoUb;
-  const int32_t vr = kFullRange ? kFullVr : kVideoVr, vg = kFullRange ? -kFullVg : -kVideoVg;
-  const int32_t vb = kFullRange ? -kFullVb : -kVideoVb;
-  *u = ShrNarrowU8(ChromaSum(r0, g0, b0, ur, ug, ub), ChromaSum(r1, g1, b1, ur, ug, ub));
-  *v = ShrNarrowU8(ChromaSum(r0, g0, b0, vr, vg, vb), ChromaSum(r1, g1, b1, vr, vg, vb));
+inline uint8x16_t ChromaOf(uint8x8_t r, uint8x8_t g, uint8x8_t b) {
+  const int16x8_t r16 = vreinterpretq_s16_u16(vmovl_u8(r));
+  const int16x8_t g16 = vreinterpretq_s16_u16(vmovl_u8(g));
+  const int16x8_t b16 = vreinterpretq_s16_u16(vmovl_u8(b));
+  S32x16 uv = Splat(kChromaOffset);
+  ::kiln::neon::MlaSmallN_s16(uv.v[0], uv.v[1], r16, kFullRange ? -kFullUr : -kVideoUr);
+  ::kiln::neon::MlaSmallN_s16(uv.v[0], uv.v[1], g16, kFullRange ? -kFullUg : -kVideoUg);
+  ::kiln::neon::MlaSmallN_s16(uv.v[0], uv.v[1], b16, kFullRange ? kFullUb : kVideoUb);
+  ::kiln::neon::MlaSmallN_s16(uv.v[2], uv.v[3], r16, kFullRange ? kFullVr : kVideoVr);
+  ::kiln::neon::MlaSmallN_s16(uv.v[2], uv.v[3], g16, kFullRange ? -kFullVg : -kVideoVg);
+  ::kiln::neon::MlaSmallN_s16(uv.v[2], uv.v[3], b16, kFullRange ? -kFullVb : -kVideoVb);
+  return ShrNarrowU8(uv);
 }
 
 // The even lanes (the top-left pixels of 2 x 2 blocks).
@@ -66,14 +52,14 @@ int RgbToYuv420Blocks(const uint8_t* s0, const uint8_t* s1, uint8_t* y0, uint8_t
     const uint8x16x3_t bottom = ::kiln::neon::Ld3q_u8(s1 + 3 * x);
     vst1q_u8(y0 + x, LumaOf<kFullRange>(top));
     vst1q_u8(y1 + x, LumaOf<kFullRange>(bottom));
-    uint8x8_t us, vs;
-    ChromaOf<kFullRange>(EvenLanes(top.val[0]), EvenLanes(top.val[1]), EvenLanes(top.val[2]), &us, &vs);
+    const uint8x16_t uv = ChromaOf<kFullRange>(EvenLanes(top.val[0]), EvenLanes(top.val[1]), EvenLanes(top.val[2]));
     if (kInterleaved) {
-      const uint8x8x2_t z = u_first ? vzip_u8(us, vs) : vzip_u8(vs, us);
-      vst1q_u8(pairs + x, vcombine_u8(z.val[0], z.val[1]));
+      // U0 V0 U1 V1 ... (or V first): interleave the two halves.
+      const uint8x16_t swapped = vextq_u8(uv, uv, 8);
+      vst1q_u8(pairs + x, u_first ? vzip1q_u8(uv, swapped) : vzip1q_u8(swapped, uv));
     } else {
-      vst1_u8(u + x / 2, us);
-      vst1_u8(v + x / 2, vs);
+      vst1_u8(u + x / 2, vget_low_u8(uv));
+      vst1_u8(v + x / 2, vget_high_u8(uv));
     }
   }
   return x;
@@ -100,11 +86,11 @@ int RgbToYuv444Blocks(const uint8_t* src, uint8_t* y, uint8_t* u, uint8_t* v, in
   for (; x + kBlock <= width; x += kBlock) {
     const uint8x16x3_t rgb = ::kiln::neon::Ld3q_u8(src + 3 * x);
     vst1q_u8(y + x, LumaOf<kFullRange>(rgb));
-    uint8x8_t u0, v0, u1, v1;
-    ChromaOf<kFullRange>(vget_low_u8(rgb.val[0]), vget_low_u8(rgb.val[1]), vget_low_u8(rgb.val[2]), &u0, &v0);
-    ChromaOf<kFullRange>(vget_high_u8(rgb.val[0]), vget_high_u8(rgb.val[1]), vget_high_u8(rgb.val[2]), &u1, &v1);
-    vst1q_u8(u + x, vcombine_u8(u0, u1));
-    vst1q_u8(v + x, vcombine_u8(v0, v1));
+    const uint8x16_t lo = ChromaOf<kFullRange>(vget_low_u8(rgb.val[0]), vget_low_u8(rgb.val[1]), vget_low_u8(rgb.val[2]));
+    const uint8x16_t hi =
+        ChromaOf<kFullRange>(vget_high_u8(rgb.val[0]), vget_high_u8(rgb.val[1]), vget_high_u8(rgb.val[2]));
+    vst1q_u8(u + x, vcombine_u8(vget_low_u8(lo), vget_low_u8(hi)));
+    vst1q_u8(v + x, vcombine_u8(vget_high_u8(lo), vget_high_u8(hi)));
   }
   return x;
 }

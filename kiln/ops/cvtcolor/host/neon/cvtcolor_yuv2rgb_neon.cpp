@@ -12,47 +12,32 @@ namespace {
 
 constexpr int kBlock = 16;
 
-// Chroma parts of R, G and B (rounding half included), one lane per chroma
-// sample.
+// Chroma parts of R, G and B (rounding half included) for 8 chroma samples.
 struct ChromaVec {
   int32x4_t r[2];
   int32x4_t g[2];
   int32x4_t b[2];
 };
 
-// From 8 U and 8 V samples.
 template <bool kFullRange>
 inline ChromaVec ChromaOf(uint8x8_t u, uint8x8_t v) {
   const int16x8_t du = vreinterpretq_s16_u16(vsubl_u8(u, vdup_n_u8(128)));
   const int16x8_t dv = vreinterpretq_s16_u16(vsubl_u8(v, vdup_n_u8(128)));
-  const int32_t rv = kFullRange ? kFullRv : kVideoRv;
-  const int32_t gv = kFullRange ? kFullGv : kVideoGv;
-  const int32_t gu = kFullRange ? kFullGu : kVideoGu;
-  const int32_t bu = kFullRange ? kFullBu : kVideoBu;
   const int32x4_t half = vdupq_n_s32(kYuvHalf);
-  ChromaVec c;
-  for (int k = 0; k < 2; ++k) {
-    const int32x4_t u32 = vmovl_s16(k == 0 ? vget_low_s16(du) : vget_high_s16(du));
-    const int32x4_t v32 = vmovl_s16(k == 0 ? vget_low_s16(dv) : vget_high_s16(dv));
-    c.r[k] = vmlaq_n_s32(half, v32, rv);
-    c.g[k] = vmlsq_n_s32(vmlsq_n_s32(half, v32, gv), u32, gu);
-    c.b[k] = vmlaq_n_s32(half, u32, bu);
-  }
+  ChromaVec c = {{half, half}, {half, half}, {half, half}};
+  ::kiln::neon::MlaSmallN_s16(c.r[0], c.r[1], dv, kFullRange ? kFullRv : kVideoRv);
+  ::kiln::neon::MlaSmallN_s16(c.g[0], c.g[1], dv, kFullRange ? -kFullGv : -kVideoGv);
+  ::kiln::neon::MlaSmallN_s16(c.g[0], c.g[1], du, kFullRange ? -kFullGu : -kVideoGu);
+  ::kiln::neon::MlaSmallN_s16(c.b[0], c.b[1], du, kFullRange ? kFullBu : kVideoBu);
   return c;
 }
 
 // The luma parts of 16 pixels.
 template <bool kFullRange>
 inline S32x16 LumaOf(uint8x16_t y) {
-  if (kFullRange) {
-    S32x16 l = WidenU8(y);
-    for (int k = 0; k < 4; ++k) l.v[k] = vshlq_n_s32(l.v[k], kYuvShift);
-    return l;
-  }
+  if (kFullRange) return MulU8(y, 1 << kYuvShift);
   // max(Y, 16) - 16 is a saturating subtraction.
-  S32x16 l = WidenU8(vqsubq_u8(y, vdupq_n_u8(kVideoYBlack)));
-  for (int k = 0; k < 4; ++k) l.v[k] = vmulq_n_s32(l.v[k], kVideoY);
-  return l;
+  return MulU8(vqsubq_u8(y, vdupq_n_u8(kVideoYBlack)), kVideoY);
 }
 
 inline uint8x16_t Channel(const S32x16& luma, const int32x4_t (&chroma)[4]) {
@@ -74,10 +59,16 @@ inline void StoreRgb16(uint8_t* dst, const S32x16& luma, const int32x4_t (&r)[4]
 // Each of 8 chroma lanes repeated for the two pixels it serves.
 inline void Repeat2(const int32x4_t (&in)[2], int32x4_t (&out)[4]) {
   for (int k = 0; k < 2; ++k) {
-    const int32x4x2_t z = vzipq_s32(in[k], in[k]);
-    out[2 * k] = z.val[0];
-    out[2 * k + 1] = z.val[1];
+    out[2 * k] = vzip1q_s32(in[k], in[k]);
+    out[2 * k + 1] = vzip2q_s32(in[k], in[k]);
   }
+}
+
+// 8 chroma pairs from 16 interleaved bytes, in memory order.
+inline void SplitPairs(uint8x16_t bytes, uint8x8_t* first, uint8x8_t* second) {
+  const uint16x8_t pairs = vreinterpretq_u16_u8(bytes);
+  *first = vmovn_u16(pairs);
+  *second = vshrn_n_u16(pairs, 8);
 }
 
 // Two output rows of 4:2:0 from 16-pixel blocks; returns the pixels done.
@@ -91,9 +82,8 @@ int Yuv420Blocks(const uint8_t* y0, const uint8_t* y1, const uint8_t* u, const u
   for (; x + kBlock <= width; x += kBlock) {
     uint8x8_t us, vs;
     if (kInterleaved) {
-      const uint16x8_t uv = vreinterpretq_u16_u8(vld1q_u8(pairs + x));
-      const uint8x8_t first = vmovn_u16(uv);
-      const uint8x8_t second = vshrn_n_u16(uv, 8);
+      uint8x8_t first, second;
+      SplitPairs(vld1q_u8(pairs + x), &first, &second);
       us = u_first ? first : second;
       vs = u_first ? second : first;
     } else {
@@ -165,16 +155,14 @@ int Yuv422Blocks(const uint8_t* src, int u_offset, int v_offset, uint8_t* dst, i
   int x = 0;
   for (; x + kBlock <= width; x += kBlock) {
     const uint8x16x2_t bytes = vld2q_u8(src + 2 * x);
-    const uint8x16_t ys = bytes.val[kYOffset];
-    const uint16x8_t pairs = vreinterpretq_u16_u8(bytes.val[1 - kYOffset]);
-    const uint8x8_t first = vmovn_u16(pairs);
-    const uint8x8_t second = vshrn_n_u16(pairs, 8);
+    uint8x8_t first, second;
+    SplitPairs(bytes.val[1 - kYOffset], &first, &second);
     const ChromaVec c = ChromaOf<kFullRange>(u_first ? first : second, u_first ? second : first);
     int32x4_t r[4], g[4], b[4];
     Repeat2(c.r, r);
     Repeat2(c.g, g);
     Repeat2(c.b, b);
-    StoreRgb16(dst + 3 * x, LumaOf<kFullRange>(ys), r, g, b);
+    StoreRgb16(dst + 3 * x, LumaOf<kFullRange>(bytes.val[kYOffset]), r, g, b);
   }
   return x;
 }

@@ -84,6 +84,137 @@ inline void UnzipRound3(__m128i& t0, __m128i& t1, __m128i& t2) {
 }  // namespace sse2
 #endif
 
+// vhaddq_u8 / vhaddq_u16: (a + b) >> 1. SIMDe computes it lane by lane on
+// SSE2; the rounding average minus the carry of the odd sums is exact.
+inline uint8x16_t Haddq_u8(uint8x16_t a, uint8x16_t b) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  const __m128i x = simde_uint8x16_to_m128i(a), y = simde_uint8x16_to_m128i(b);
+  const __m128i odd = _mm_and_si128(_mm_xor_si128(x, y), _mm_set1_epi8(1));
+  return simde_uint8x16_from_m128i(_mm_sub_epi8(_mm_avg_epu8(x, y), odd));
+#else
+  return vhaddq_u8(a, b);
+#endif
+}
+
+inline uint16x8_t Haddq_u16(uint16x8_t a, uint16x8_t b) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  const __m128i x = simde_uint16x8_to_m128i(a), y = simde_uint16x8_to_m128i(b);
+  const __m128i odd = _mm_and_si128(_mm_xor_si128(x, y), _mm_set1_epi16(1));
+  return simde_uint16x8_from_m128i(_mm_sub_epi16(_mm_avg_epu16(x, y), odd));
+#else
+  return vhaddq_u16(a, b);
+#endif
+}
+
+// vqshrn_n_s32 / vqmovun_s16 / vqshrun_n_s16 on register pairs. SIMDe
+// saturates with emulated 32-bit min/max and narrows lane by lane; SSE2 packs
+// with saturation in one instruction.
+template <int kShift>
+inline int16x8_t QshrnPair_s32(int32x4_t lo, int32x4_t hi) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  return simde_int16x8_from_m128i(_mm_packs_epi32(_mm_srai_epi32(simde_int32x4_to_m128i(lo), kShift),
+                                                  _mm_srai_epi32(simde_int32x4_to_m128i(hi), kShift)));
+#else
+  return vcombine_s16(vqshrn_n_s32(lo, kShift), vqshrn_n_s32(hi, kShift));
+#endif
+}
+
+// vqshrn_n_s32 by 16 then vqshrun_n_s16 by kShift - 16 over four registers:
+// clamp(x >> kShift, 0, 255) for 16 lanes (any x). SSE2: one arithmetic
+// shift, then the two saturating packs.
+template <int kShift>
+inline uint8x16_t QshrnQuadToU8_s32(int32x4_t a, int32x4_t b, int32x4_t c, int32x4_t d) {
+  static_assert(kShift > 16 && kShift <= 24, "the second step shifts by 1 to 8");
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  const __m128i ab = _mm_packs_epi32(_mm_srai_epi32(simde_int32x4_to_m128i(a), kShift),
+                                     _mm_srai_epi32(simde_int32x4_to_m128i(b), kShift));
+  const __m128i cd = _mm_packs_epi32(_mm_srai_epi32(simde_int32x4_to_m128i(c), kShift),
+                                     _mm_srai_epi32(simde_int32x4_to_m128i(d), kShift));
+  return simde_uint8x16_from_m128i(_mm_packus_epi16(ab, cd));
+#else
+  const int16x8_t ab = vcombine_s16(vqshrn_n_s32(a, 16), vqshrn_n_s32(b, 16));
+  const int16x8_t cd = vcombine_s16(vqshrn_n_s32(c, 16), vqshrn_n_s32(d, 16));
+  return vcombine_u8(vqshrun_n_s16(ab, kShift - 16), vqshrun_n_s16(cd, kShift - 16));
+#endif
+}
+
+template <int kShift>
+inline uint8x16_t QshrunPair_s16(int16x8_t lo, int16x8_t hi) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  return simde_uint8x16_from_m128i(_mm_packus_epi16(_mm_srai_epi16(simde_int16x8_to_m128i(lo), kShift),
+                                                    _mm_srai_epi16(simde_int16x8_to_m128i(hi), kShift)));
+#else
+  return vcombine_u8(vqshrun_n_s16(lo, kShift), vqshrun_n_s16(hi, kShift));
+#endif
+}
+
+inline uint8x16_t QmovunPair_s16(int16x8_t lo, int16x8_t hi) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  return simde_uint8x16_from_m128i(_mm_packus_epi16(simde_int16x8_to_m128i(lo), simde_int16x8_to_m128i(hi)));
+#else
+  return vcombine_u8(vqmovun_s16(lo), vqmovun_s16(hi));
+#endif
+}
+
+// vmlaq_n_s32 on 8 widened 8-bit samples: lo += x[0..3] * c and
+// hi += x[4..7] * c, exact for |x| <= 255 and |c| < 2^22 (the caller
+// guarantees both). SSE2 has no 32-bit multiply, and gcc expands SIMDe's by
+// a constant into long shift-and-add chains; pmaddwd does it in one step
+// with c split as c1 * 2^7 + c0 (0 <= c0 < 2^7) against the pair (x, x << 7).
+inline void MlaSmallN_s16(int32x4_t& lo, int32x4_t& hi, int16x8_t x, int32_t c) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  const __m128i v = simde_int16x8_to_m128i(x);
+  const __m128i v7 = _mm_slli_epi16(v, 7);
+  const int32_t c0 = c & 127;
+  const int32_t c1 = (c - c0) / 128;
+  const __m128i k = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(c1) << 16) | static_cast<uint32_t>(c0)));
+  lo = simde_int32x4_from_m128i(
+      _mm_add_epi32(simde_int32x4_to_m128i(lo), _mm_madd_epi16(_mm_unpacklo_epi16(v, v7), k)));
+  hi = simde_int32x4_from_m128i(
+      _mm_add_epi32(simde_int32x4_to_m128i(hi), _mm_madd_epi16(_mm_unpackhi_epi16(v, v7), k)));
+#else
+  lo = vmlaq_n_s32(lo, vmovl_s16(vget_low_s16(x)), c);
+  hi = vmlaq_n_s32(hi, vmovl_s16(vget_high_s16(x)), c);
+#endif
+}
+
+// The same without accumulating: lo = x[0..3] * c, hi = x[4..7] * c.
+inline void MulSmallN_s16(int32x4_t& lo, int32x4_t& hi, int16x8_t x, int32_t c) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  const __m128i v = simde_int16x8_to_m128i(x);
+  const __m128i v7 = _mm_slli_epi16(v, 7);
+  const int32_t c0 = c & 127;
+  const int32_t c1 = (c - c0) / 128;
+  const __m128i k = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(c1) << 16) | static_cast<uint32_t>(c0)));
+  lo = simde_int32x4_from_m128i(_mm_madd_epi16(_mm_unpacklo_epi16(v, v7), k));
+  hi = simde_int32x4_from_m128i(_mm_madd_epi16(_mm_unpackhi_epi16(v, v7), k));
+#else
+  lo = vmulq_n_s32(vmovl_s16(vget_low_s16(x)), c);
+  hi = vmulq_n_s32(vmovl_s16(vget_high_s16(x)), c);
+#endif
+}
+
+// vmull_n_u16 + vmlal_n_u16 x 2 as one 3-term dot product of 8 lanes:
+// lo/hi = bias + a * wa + b * wb + c * wc, exact for inputs and weights
+// below 2^15. On SSE2 two pmaddwd per 4 lanes (pairs (a, b) and (c, 1)).
+inline void Dot3N_u16(uint16x8_t a, uint16x8_t b, uint16x8_t c, uint16_t wa, uint16_t wb, uint16_t wc,
+                      uint16_t bias, uint32x4_t& lo, uint32x4_t& hi) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  const __m128i va = simde_uint16x8_to_m128i(a), vb = simde_uint16x8_to_m128i(b);
+  const __m128i vc = simde_uint16x8_to_m128i(c), one = _mm_set1_epi16(1);
+  const __m128i kab = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(wb) << 16) | wa));
+  const __m128i kc1 = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(bias) << 16) | wc));
+  lo = simde_uint32x4_from_m128i(_mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(va, vb), kab),
+                                               _mm_madd_epi16(_mm_unpacklo_epi16(vc, one), kc1)));
+  hi = simde_uint32x4_from_m128i(_mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(va, vb), kab),
+                                               _mm_madd_epi16(_mm_unpackhi_epi16(vc, one), kc1)));
+#else
+  lo = vmlal_n_u16(vmlal_n_u16(vmlal_n_u16(vdupq_n_u32(bias), vget_low_u16(a), wa), vget_low_u16(b), wb),
+                   vget_low_u16(c), wc);
+  hi = vmlal_high_n_u16(vmlal_high_n_u16(vmlal_high_n_u16(vdupq_n_u32(bias), a, wa), b, wb), c, wc);
+#endif
+}
+
 inline uint8x16x3_t Ld3q_u8(const uint8_t* p) {
 #if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
   __m128i t0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -141,6 +272,106 @@ inline void St3q_u16(uint16_t* p, uint16x8x3_t v) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), t2);
 #else
   vst3q_u16(p, v);
+#endif
+}
+
+// vld3q_u8 + vst3q_u8 that only exchange channels 0 and 2 of 16 pixels
+// (BGR <-> RGB; src may equal dst). On SSE2 no de-interleave is needed: each
+// output byte is the input byte 2 before or after it, or itself, so two
+// byte shifts and three masks per register do it.
+inline void SwapRb3q_u8(const uint8_t* src, uint8_t* dst) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+  const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 16));
+  const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 32));
+  // Byte i of the 48 is channel i % 3; masks of channel 0 (takes byte i + 2),
+  // channel 1 (keeps byte i) and channel 2 (takes byte i - 2) per register.
+  const __m128i c0_0 = _mm_setr_epi8(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1);
+  const __m128i c1_0 = _mm_setr_epi8(0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0);
+  const __m128i c2_0 = _mm_setr_epi8(0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0);
+  // Register 1 starts at byte 16 (channel 1), register 2 at byte 32 (channel 2).
+  const __m128i c0_1 = c2_0, c1_1 = c0_0, c2_1 = c1_0;
+  const __m128i c0_2 = c1_0, c1_2 = c2_0, c2_2 = c0_0;
+  const __m128i next0 = _mm_or_si128(_mm_srli_si128(v0, 2), _mm_slli_si128(v1, 14));
+  const __m128i next1 = _mm_or_si128(_mm_srli_si128(v1, 2), _mm_slli_si128(v2, 14));
+  const __m128i next2 = _mm_srli_si128(v2, 2);
+  const __m128i prev0 = _mm_slli_si128(v0, 2);
+  const __m128i prev1 = _mm_or_si128(_mm_slli_si128(v1, 2), _mm_srli_si128(v0, 14));
+  const __m128i prev2 = _mm_or_si128(_mm_slli_si128(v2, 2), _mm_srli_si128(v1, 14));
+  const auto blend = [](__m128i next, __m128i keep, __m128i prev, __m128i m0, __m128i m1, __m128i m2) {
+    return _mm_or_si128(_mm_or_si128(_mm_and_si128(next, m0), _mm_and_si128(keep, m1)), _mm_and_si128(prev, m2));
+  };
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), blend(next0, v0, prev0, c0_0, c1_0, c2_0));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), blend(next1, v1, prev1, c0_1, c1_1, c2_1));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 32), blend(next2, v2, prev2, c0_2, c1_2, c2_2));
+#else
+  uint8x16x3_t v = vld3q_u8(src);
+  const uint8x16_t t = v.val[0];
+  v.val[0] = v.val[2];
+  v.val[2] = t;
+  vst3q_u8(dst, v);
+#endif
+}
+
+// vzipq of even and odd pixels per channel, then vst3q: stores 2 x lanes
+// pixels where pixel 2k has channels even.val[c][k] and pixel 2k + 1 has
+// odd.val[c][k]. On SSE2 the six vectors are interleaved directly: that is
+// byte k -> 6 k mod 95 (halfword k -> 6 k mod 47), four (three) unzip rounds.
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+namespace sse2 {
+
+template <__m128i (*Even)(__m128i, __m128i), __m128i (*Odd)(__m128i, __m128i)>
+inline void UnzipRound6(__m128i (&t)[6]) {
+  const __m128i r0 = Even(t[0], t[1]), r1 = Even(t[2], t[3]), r2 = Even(t[4], t[5]);
+  const __m128i r3 = Odd(t[0], t[1]), r4 = Odd(t[2], t[3]), r5 = Odd(t[4], t[5]);
+  t[0] = r0;
+  t[1] = r1;
+  t[2] = r2;
+  t[3] = r3;
+  t[4] = r4;
+  t[5] = r5;
+}
+
+}  // namespace sse2
+#endif
+
+inline void St3qZip_u8(uint8_t* p, uint8x16x3_t even, uint8x16x3_t odd) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  __m128i t[6];
+  for (int c = 0; c < 3; ++c) {
+    t[c] = simde_uint8x16_to_m128i(even.val[c]);
+    t[3 + c] = simde_uint8x16_to_m128i(odd.val[c]);
+  }
+  for (int round = 0; round < 4; ++round) sse2::UnzipRound6<sse2::EvenBytes, sse2::OddBytes>(t);
+  for (int i = 0; i < 6; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * i), t[i]);
+#else
+  uint8x16x3_t lo, hi;
+  for (int c = 0; c < 3; ++c) {
+    lo.val[c] = vzip1q_u8(even.val[c], odd.val[c]);
+    hi.val[c] = vzip2q_u8(even.val[c], odd.val[c]);
+  }
+  vst3q_u8(p, lo);
+  vst3q_u8(p + 48, hi);
+#endif
+}
+
+inline void St3qZip_u16(uint16_t* p, uint16x8x3_t even, uint16x8x3_t odd) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  __m128i t[6];
+  for (int c = 0; c < 3; ++c) {
+    t[c] = simde_uint16x8_to_m128i(even.val[c]);
+    t[3 + c] = simde_uint16x8_to_m128i(odd.val[c]);
+  }
+  for (int round = 0; round < 3; ++round) sse2::UnzipRound6<sse2::EvenHalves, sse2::OddHalves>(t);
+  for (int i = 0; i < 6; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 8 * i), t[i]);
+#else
+  uint16x8x3_t lo, hi;
+  for (int c = 0; c < 3; ++c) {
+    lo.val[c] = vzip1q_u16(even.val[c], odd.val[c]);
+    hi.val[c] = vzip2q_u16(even.val[c], odd.val[c]);
+  }
+  vst3q_u16(p, lo);
+  vst3q_u16(p + 24, hi);
 #endif
 }
 
