@@ -1,5 +1,5 @@
-// NEON YUV -> RGB kernels: 16 pixels a block, 32-bit lanes for the 2^20
-// fixed point (the products need 28 bits).
+// NEON YUV -> RGB kernels, 32-bit lanes for the 2^20 fixed point (the
+// products need 28 bits).
 #include "kiln/ops/cvtcolor/host/neon/cvtcolor_neon_common.h"
 #include "kiln/ops/cvtcolor/host/neon/cvtcolor_neon_rows.h"
 #include "kiln/ops/cvtcolor/none/cvtcolor_none_rows.h"
@@ -11,34 +11,53 @@ namespace neon {
 namespace {
 
 constexpr int kBlock = 16;
+// Subsampled chroma: 32 pixels a block, split into even and odd pixels, so
+// each chroma sample meets its two pixels lane by lane.
+constexpr int kPairBlock = 32;
 
-// Chroma parts of R, G and B (rounding half included) for 8 chroma samples.
+// Chroma parts of R, G and B (rounding half included), one lane per chroma
+// sample, for 8 samples (k = 0, 1) or 16 (k = 0..3).
 struct ChromaVec {
-  int32x4_t r[2];
-  int32x4_t g[2];
-  int32x4_t b[2];
+  int32x4_t r[4];
+  int32x4_t g[4];
+  int32x4_t b[4];
 };
 
+// Adds the chroma parts of 8 samples (U and V widened to 16 bits) as lanes
+// 4 * half .. 4 * half + 7.
 template <bool kFullRange>
-inline ChromaVec ChromaOf(uint8x8_t u, uint8x8_t v) {
-  const int16x8_t du = vreinterpretq_s16_u16(vsubl_u8(u, vdup_n_u8(128)));
-  const int16x8_t dv = vreinterpretq_s16_u16(vsubl_u8(v, vdup_n_u8(128)));
-  const int32x4_t half = vdupq_n_s32(kYuvHalf);
-  ChromaVec c = {{half, half}, {half, half}, {half, half}};
-  ::kiln::neon::MlaSmallN_s16(c.r[0], c.r[1], dv, kFullRange ? kFullRv : kVideoRv);
-  ::kiln::neon::MlaSmallN_s16(c.g[0], c.g[1], dv, kFullRange ? -kFullGv : -kVideoGv);
-  ::kiln::neon::MlaSmallN_s16(c.g[0], c.g[1], du, kFullRange ? -kFullGu : -kVideoGu);
-  ::kiln::neon::MlaSmallN_s16(c.b[0], c.b[1], du, kFullRange ? kFullBu : kVideoBu);
-  return c;
+inline void ChromaOf(uint16x8_t u, uint16x8_t v, int half, ChromaVec* c) {
+  const int16x8_t du = vreinterpretq_s16_u16(vsubq_u16(u, vdupq_n_u16(128)));
+  const int16x8_t dv = vreinterpretq_s16_u16(vsubq_u16(v, vdupq_n_u16(128)));
+  const int32x4_t h = vdupq_n_s32(kYuvHalf);
+  int32x4_t* r = c->r + 2 * half;
+  int32x4_t* g = c->g + 2 * half;
+  int32x4_t* b = c->b + 2 * half;
+  r[0] = r[1] = g[0] = g[1] = b[0] = b[1] = h;
+  ::kiln::neon::MlaSmallN_s16(r[0], r[1], dv, kFullRange ? kFullRv : kVideoRv);
+  ::kiln::neon::MlaSmallN_s16(g[0], g[1], dv, kFullRange ? -kFullGv : -kVideoGv);
+  ::kiln::neon::MlaSmallN_s16(g[0], g[1], du, kFullRange ? -kFullGu : -kVideoGu);
+  ::kiln::neon::MlaSmallN_s16(b[0], b[1], du, kFullRange ? kFullBu : kVideoBu);
 }
 
-// The luma parts of 16 pixels.
+// The luma parts of 8 pixels whose Y are widened to 16 bits, as lanes
+// 4 * half .. 4 * half + 7 of l.
 template <bool kFullRange>
-inline S32x16 LumaOf(uint8x16_t y) {
-  if (kFullRange) return MulU8(y, 1 << kYuvShift);
-  // max(Y, 16) - 16 is a saturating subtraction.
-  return MulU8(vqsubq_u8(y, vdupq_n_u8(kVideoYBlack)), kVideoY);
+inline void LumaOf(uint16x8_t y, int half, S32x16* l) {
+  ::kiln::neon::MulSmallN_s16(l->v[2 * half], l->v[2 * half + 1], vreinterpretq_s16_u16(y),
+                              kFullRange ? (1 << kYuvShift) : kVideoY);
 }
+
+// Video range counts Y from 16 (max(Y, 16) - 16 is a saturating
+// subtraction); full range as it is.
+template <bool kFullRange>
+inline uint8x16_t LumaBase(uint8x16_t y) {
+  return kFullRange ? y : vqsubq_u8(y, vdupq_n_u8(kVideoYBlack));
+}
+
+// The low and high byte of each 16-bit lane: the even and odd bytes of 16.
+inline uint16x8_t EvenBytes(uint8x16_t v) { return vandq_u16(vreinterpretq_u16_u8(v), vdupq_n_u16(0xFF)); }
+inline uint16x8_t OddBytes(uint8x16_t v) { return vshrq_n_u16(vreinterpretq_u16_u8(v), 8); }
 
 inline uint8x16_t Channel(const S32x16& luma, const int32x4_t (&chroma)[4]) {
   S32x16 sum;
@@ -46,32 +65,34 @@ inline uint8x16_t Channel(const S32x16& luma, const int32x4_t (&chroma)[4]) {
   return ShrNarrowU8(sum);
 }
 
-// Writes 16 RGB pixels from their luma and per-pixel chroma parts.
-inline void StoreRgb16(uint8_t* dst, const S32x16& luma, const int32x4_t (&r)[4], const int32x4_t (&g)[4],
-                       const int32x4_t (&b)[4]) {
-  uint8x16x3_t rgb;
-  rgb.val[0] = Channel(luma, r);
-  rgb.val[1] = Channel(luma, g);
-  rgb.val[2] = Channel(luma, b);
-  ::kiln::neon::St3q_u8(dst, rgb);
+// Writes 32 RGB pixels: the even ones from luma_even, the odd ones from
+// luma_odd, both with the chroma of their pair.
+inline void StorePairs(uint8_t* dst, const S32x16& luma_even, const S32x16& luma_odd, const ChromaVec& c) {
+  uint8x16x3_t even, odd;
+  even.val[0] = Channel(luma_even, c.r);
+  even.val[1] = Channel(luma_even, c.g);
+  even.val[2] = Channel(luma_even, c.b);
+  odd.val[0] = Channel(luma_odd, c.r);
+  odd.val[1] = Channel(luma_odd, c.g);
+  odd.val[2] = Channel(luma_odd, c.b);
+  ::kiln::neon::St3qZip_u8(dst, even, odd);
 }
 
-// Each of 8 chroma lanes repeated for the two pixels it serves.
-inline void Repeat2(const int32x4_t (&in)[2], int32x4_t (&out)[4]) {
-  for (int k = 0; k < 2; ++k) {
-    out[2 * k] = vzip1q_s32(in[k], in[k]);
-    out[2 * k + 1] = vzip2q_s32(in[k], in[k]);
-  }
+// One output row of 32 pixels from 32 Y bytes (16 Y bytes at y, 16 at
+// y + 16) and the chroma of their 16 pairs.
+template <bool kFullRange>
+inline void Row420(const uint8_t* y, uint8_t* dst, const ChromaVec& c) {
+  const uint8x16_t y0 = LumaBase<kFullRange>(vld1q_u8(y));
+  const uint8x16_t y1 = LumaBase<kFullRange>(vld1q_u8(y + 16));
+  S32x16 even, odd;
+  LumaOf<kFullRange>(EvenBytes(y0), 0, &even);
+  LumaOf<kFullRange>(EvenBytes(y1), 1, &even);
+  LumaOf<kFullRange>(OddBytes(y0), 0, &odd);
+  LumaOf<kFullRange>(OddBytes(y1), 1, &odd);
+  StorePairs(dst, even, odd, c);
 }
 
-// 8 chroma pairs from 16 interleaved bytes, in memory order.
-inline void SplitPairs(uint8x16_t bytes, uint8x8_t* first, uint8x8_t* second) {
-  const uint16x8_t pairs = vreinterpretq_u16_u8(bytes);
-  *first = vmovn_u16(pairs);
-  *second = vshrn_n_u16(pairs, 8);
-}
-
-// Two output rows of 4:2:0 from 16-pixel blocks; returns the pixels done.
+// Two output rows of 4:2:0 from 32-pixel blocks; returns the pixels done.
 template <bool kFullRange, bool kInterleaved>
 int Yuv420Blocks(const uint8_t* y0, const uint8_t* y1, const uint8_t* u, const uint8_t* v, uint8_t* d0, uint8_t* d1,
                  int width) {
@@ -79,24 +100,22 @@ int Yuv420Blocks(const uint8_t* y0, const uint8_t* y1, const uint8_t* u, const u
   const bool u_first = u < v;
   const uint8_t* pairs = u_first ? u : v;
   int x = 0;
-  for (; x + kBlock <= width; x += kBlock) {
-    uint8x8_t us, vs;
-    if (kInterleaved) {
-      uint8x8_t first, second;
-      SplitPairs(vld1q_u8(pairs + x), &first, &second);
-      us = u_first ? first : second;
-      vs = u_first ? second : first;
-    } else {
-      us = vld1_u8(u + x / 2);
-      vs = vld1_u8(v + x / 2);
+  for (; x + kPairBlock <= width; x += kPairBlock) {
+    ChromaVec c;
+    for (int half = 0; half < 2; ++half) {
+      uint16x8_t us, vs;
+      if (kInterleaved) {
+        const uint8x16_t uv = vld1q_u8(pairs + x + 16 * half);
+        us = u_first ? EvenBytes(uv) : OddBytes(uv);
+        vs = u_first ? OddBytes(uv) : EvenBytes(uv);
+      } else {
+        us = vmovl_u8(vld1_u8(u + x / 2 + 8 * half));
+        vs = vmovl_u8(vld1_u8(v + x / 2 + 8 * half));
+      }
+      ChromaOf<kFullRange>(us, vs, half, &c);
     }
-    const ChromaVec c = ChromaOf<kFullRange>(us, vs);
-    int32x4_t r[4], g[4], b[4];
-    Repeat2(c.r, r);
-    Repeat2(c.g, g);
-    Repeat2(c.b, b);
-    StoreRgb16(d0 + 3 * x, LumaOf<kFullRange>(vld1q_u8(y0 + x)), r, g, b);
-    StoreRgb16(d1 + 3 * x, LumaOf<kFullRange>(vld1q_u8(y1 + x)), r, g, b);
+    Row420<kFullRange>(y0 + x, d0 + 3 * x, c);
+    Row420<kFullRange>(y1 + x, d1 + 3 * x, c);
   }
   return x;
 }
@@ -116,19 +135,25 @@ void Yuv420Rows(const YuvToRgbArgs& a, int begin, int end) {
   }
 }
 
-// One row of 4:4:4 planes (planar chroma).
+// One row of 4:4:4 planes (planar chroma), 16 pixels a block.
 template <bool kFullRange>
 int Yuv444Blocks(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, int width) {
   int x = 0;
   for (; x + kBlock <= width; x += kBlock) {
     const uint8x16_t us = vld1q_u8(u + x);
     const uint8x16_t vs = vld1q_u8(v + x);
-    const ChromaVec lo = ChromaOf<kFullRange>(vget_low_u8(us), vget_low_u8(vs));
-    const ChromaVec hi = ChromaOf<kFullRange>(vget_high_u8(us), vget_high_u8(vs));
-    const int32x4_t r[4] = {lo.r[0], lo.r[1], hi.r[0], hi.r[1]};
-    const int32x4_t g[4] = {lo.g[0], lo.g[1], hi.g[0], hi.g[1]};
-    const int32x4_t b[4] = {lo.b[0], lo.b[1], hi.b[0], hi.b[1]};
-    StoreRgb16(dst + 3 * x, LumaOf<kFullRange>(vld1q_u8(y + x)), r, g, b);
+    const uint8x16_t ys = LumaBase<kFullRange>(vld1q_u8(y + x));
+    ChromaVec c;
+    ChromaOf<kFullRange>(vmovl_u8(vget_low_u8(us)), vmovl_u8(vget_low_u8(vs)), 0, &c);
+    ChromaOf<kFullRange>(vmovl_u8(vget_high_u8(us)), vmovl_u8(vget_high_u8(vs)), 1, &c);
+    S32x16 l;
+    LumaOf<kFullRange>(vmovl_u8(vget_low_u8(ys)), 0, &l);
+    LumaOf<kFullRange>(vmovl_u8(vget_high_u8(ys)), 1, &l);
+    uint8x16x3_t rgb;
+    rgb.val[0] = Channel(l, c.r);
+    rgb.val[1] = Channel(l, c.g);
+    rgb.val[2] = Channel(l, c.b);
+    ::kiln::neon::St3q_u8(dst + 3 * x, rgb);
   }
   return x;
 }
@@ -145,24 +170,30 @@ void Yuv444Rows(const YuvToRgbArgs& a, int begin, int end) {
   }
 }
 
-// One packed 4:2:2 row: 16 pixels are 32 bytes, split into even and odd
-// bytes; the Y bytes are one of them and the chroma pairs the other.
+// One packed 4:2:2 row, 32 pixels (64 bytes) a block: split into even and
+// odd bytes, the Y bytes are one of them and the chroma pairs the other.
 template <bool kFullRange, int kYOffset>
 int Yuv422Blocks(const uint8_t* src, int u_offset, int v_offset, uint8_t* dst, int width) {
   // Within the chroma byte sequence U and V alternate; the lower offset
   // comes first.
   const bool u_first = u_offset < v_offset;
   int x = 0;
-  for (; x + kBlock <= width; x += kBlock) {
-    const uint8x16x2_t bytes = vld2q_u8(src + 2 * x);
-    uint8x8_t first, second;
-    SplitPairs(bytes.val[1 - kYOffset], &first, &second);
-    const ChromaVec c = ChromaOf<kFullRange>(u_first ? first : second, u_first ? second : first);
-    int32x4_t r[4], g[4], b[4];
-    Repeat2(c.r, r);
-    Repeat2(c.g, g);
-    Repeat2(c.b, b);
-    StoreRgb16(dst + 3 * x, LumaOf<kFullRange>(bytes.val[kYOffset]), r, g, b);
+  for (; x + kPairBlock <= width; x += kPairBlock) {
+    ChromaVec c;
+    uint8x16_t ys[2];
+    for (int half = 0; half < 2; ++half) {
+      const uint8x16x2_t bytes = vld2q_u8(src + 2 * x + 32 * half);
+      const uint8x16_t pairs = bytes.val[1 - kYOffset];
+      ChromaOf<kFullRange>(u_first ? EvenBytes(pairs) : OddBytes(pairs), u_first ? OddBytes(pairs) : EvenBytes(pairs),
+                           half, &c);
+      ys[half] = LumaBase<kFullRange>(bytes.val[kYOffset]);
+    }
+    S32x16 even, odd;
+    for (int half = 0; half < 2; ++half) {
+      LumaOf<kFullRange>(EvenBytes(ys[half]), half, &even);
+      LumaOf<kFullRange>(OddBytes(ys[half]), half, &odd);
+    }
+    StorePairs(dst + 3 * x, even, odd, c);
   }
   return x;
 }
