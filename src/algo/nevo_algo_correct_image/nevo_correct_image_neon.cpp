@@ -1,5 +1,6 @@
 // Channel swap (BGR <-> RGB) of 16-bit 3-channel rows, eight pixels per
-// Advanced SIMD block.
+// Advanced SIMD block (vld3q_u16 / vst3q_u16 through the shared header, which
+// replaces SIMDe's element-by-element forms on x86).
 #include <cstdint>
 
 #include "algo/nevo_algo_correct_image/nevo_correct_image_impl.h"
@@ -56,10 +57,12 @@ kiln::Status CvtBgr2RgbNeonImpl(kiln::Context* ctx, const kiln::Mat& src, const 
     // is loaded while the row is still untouched.
     const bool ragged = width % kBlock != 0;
     uint16x8x3_t last{};
-    if (ragged) last = vld3q_u16(s + 3 * tail);
+    if (ragged) last = kiln::neon::Ld3q_u16(s + 3 * tail);
     int x = 0;
-    for (; x + kBlock <= width; x += kBlock) vst3q_u16(d + 3 * x, Swap02(vld3q_u16(s + 3 * x)));
-    if (ragged) vst3q_u16(d + 3 * tail, Swap02(last));
+    for (; x + kBlock <= width; x += kBlock) {
+      kiln::neon::St3q_u16(d + 3 * x, Swap02(kiln::neon::Ld3q_u16(s + 3 * x)));
+    }
+    if (ragged) kiln::neon::St3q_u16(d + 3 * tail, Swap02(last));
   }
   return kiln::kStatusOk;
 }
