@@ -33,6 +33,115 @@ constexpr int Lanes() {
 // equivalent on x86. Add new ones in their own section, named after the
 // intrinsic they stand for.
 
+// ---- vcvtnq_s32_f32 / vcvtnq_u32_f32, vcvt_f32_f16 / vcvt_f16_f32 -----------
+// (ConvertTo, MinMaxLoc.) SIMDe 0.7.4 has no vcvtnq_*; its half conversions
+// turn every NaN into 0x7E00 and so differ from the hardware. The x86 forms
+// below give the AArch64 results bit for bit: ties to even, saturation, NaN
+// to 0 for integers; sign and payload kept for half NaNs (libgcc's exact
+// _Float16 conversions).
+
+// vcvtnq_s32_f32: round to nearest (ties to even), saturate, NaN -> 0.
+inline int32x4_t CvtnqS32F32(float32x4_t v) {
+#if KILN_NEON_NATIVE
+  return vcvtnq_s32_f32(v);
+#elif defined(SIMDE_X86_SSE2_NATIVE)
+  // cvtps2dq rounds with MXCSR (ties to even) and gives 0x80000000 for NaN
+  // and out-of-range lanes: flip the positive overflows to INT32_MAX and
+  // clear the NaNs.
+  const __m128 x = simde_float32x4_to_m128(v);
+  const __m128i r = _mm_cvtps_epi32(x);
+  const __m128i over = _mm_castps_si128(_mm_cmpge_ps(x, _mm_set1_ps(2147483648.0f)));
+  const __m128i ordered = _mm_castps_si128(_mm_cmpord_ps(x, x));
+  return simde_int32x4_from_m128i(_mm_and_si128(_mm_xor_si128(r, over), ordered));
+#else
+  float in[4];
+  int32_t out[4];
+  vst1q_f32(in, v);
+  for (int i = 0; i < 4; ++i) {
+    const float f = in[i];
+    if (f != f) {
+      out[i] = 0;
+    } else if (f >= 2147483648.0f) {
+      out[i] = INT32_MAX;
+    } else if (f < -2147483648.0f) {
+      out[i] = INT32_MIN;
+    } else {
+      const float t = f >= 0.0f ? (f < 8388608.0f ? (f + 8388608.0f) - 8388608.0f : f)
+                                : (f > -8388608.0f ? (f - 8388608.0f) + 8388608.0f : f);
+      out[i] = static_cast<int32_t>(t);
+    }
+  }
+  return vld1q_s32(out);
+#endif
+}
+
+// vcvtnq_u32_f32: round to nearest (ties to even), saturate to
+// [0, UINT32_MAX], NaN -> 0.
+inline uint32x4_t CvtnqU32F32(float32x4_t v) {
+#if KILN_NEON_NATIVE
+  return vcvtnq_u32_f32(v);
+#elif defined(SIMDE_X86_SSE2_NATIVE)
+  // max_ps returns its second operand for NaN, so NaN and negatives become 0.
+  // Lanes of 2^31 and more are converted after subtracting 2^31, which is
+  // exact there, and the bit added back; 2^32 and more saturate.
+  const __m128 x = _mm_max_ps(simde_float32x4_to_m128(v), _mm_setzero_ps());
+  const __m128 two31 = _mm_set1_ps(2147483648.0f);
+  const __m128 high = _mm_cmpge_ps(x, two31);
+  const __m128i r = _mm_cvtps_epi32(_mm_sub_ps(x, _mm_and_ps(high, two31)));
+  const __m128i top = _mm_and_si128(_mm_castps_si128(high), _mm_set1_epi32(INT32_MIN));
+  const __m128i over = _mm_castps_si128(_mm_cmpge_ps(x, _mm_set1_ps(4294967296.0f)));
+  return simde_uint32x4_from_m128i(_mm_or_si128(_mm_add_epi32(r, top), over));
+#else
+  float in[4];
+  uint32_t out[4];
+  vst1q_f32(in, v);
+  for (int i = 0; i < 4; ++i) {
+    const float f = in[i];
+    if (!(f > 0.0f)) {
+      out[i] = 0;
+    } else if (f >= 4294967296.0f) {
+      out[i] = UINT32_MAX;
+    } else {
+      out[i] = static_cast<uint32_t>(f < 8388608.0f ? (f + 8388608.0f) - 8388608.0f : f);
+    }
+  }
+  return vld1q_u32(out);
+#endif
+}
+
+// vcvt_f32_f16 on raw half bits (exact).
+inline float32x4_t CvtF32F16Bits(uint16x4_t bits) {
+#if KILN_NEON_NATIVE
+  return vcvt_f32_f16(vreinterpret_f16_u16(bits));
+#else
+  uint16_t in[4];
+  float out[4];
+  vst1_u16(in, bits);
+  for (int i = 0; i < 4; ++i) {
+    _Float16 h;
+    __builtin_memcpy(&h, &in[i], sizeof(h));
+    out[i] = static_cast<float>(h);
+  }
+  return vld1q_f32(out);
+#endif
+}
+
+// vcvt_f16_f32 to raw half bits: ties to even, overflow to infinity.
+inline uint16x4_t CvtF16BitsF32(float32x4_t v) {
+#if KILN_NEON_NATIVE
+  return vreinterpret_u16_f16(vcvt_f16_f32(v));
+#else
+  float in[4];
+  uint16_t out[4];
+  vst1q_f32(in, v);
+  for (int i = 0; i < 4; ++i) {
+    const _Float16 h = static_cast<_Float16>(in[i]);
+    __builtin_memcpy(&out[i], &h, sizeof(h));
+  }
+  return vld1_u16(out);
+#endif
+}
+
 // ---- vld3q_u8 / vst3q_u8, vld4q_u8 / vst4q_u8, vld3q_u16 / vst3q_u16 --------
 // (CvtColor.) SIMDe 0.7.4 de-/interleaves 3 and 4 channels byte by byte. The
 // SSE2 forms below use the fact that de-interleaving n channels of 3 x 16
