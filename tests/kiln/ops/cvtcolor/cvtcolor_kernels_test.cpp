@@ -53,49 +53,55 @@ struct NeonKernels {
 
 // ---- Argument builders -------------------------------------------------------
 
+cc::ReorderArgs ReorderOf(Image8& s, Image8& d, bool swap) {
+  return {s.row(0), s.pitch(), s.c(), d.row(0), d.pitch(), d.c(), s.w(), swap};
+}
+
+cc::GrayArgs GrayOf(Image8& s, Image8& d, bool red_first) {
+  return {s.row(0), s.pitch(), s.c(), d.row(0), d.pitch(), s.w(), red_first};
+}
+
+cc::GrayToBgrArgs GrayToBgrOf(Image8& s, Image8& d) { return {s.row(0), s.pitch(), d.row(0), d.pitch(), d.c(), s.w()}; }
+
+// Y plane, U and V rows (step 2 inside one interleaved plane, 1 for planes).
+cc::YuvToRgbArgs YuvOf(Image8& y, const uint8_t* u, int64_t u_pitch, const uint8_t* v, int64_t v_pitch, int step,
+                       Image8& rgb, bool full_range) {
+  return {y.row(0), y.pitch(), u, u_pitch, v, v_pitch, step, rgb.row(0), rgb.pitch(), y.w(), full_range};
+}
+
 cc::YuvToRgbArgs Nv12Args(Image8& y, Image8& uv, Image8& rgb, bool full_range) {
-  cc::YuvToRgbArgs a;
-  a.y = y.row(0);
-  a.y_pitch = y.pitch();
-  a.u = uv.row(0);
-  a.u_pitch = uv.pitch();
-  a.v = uv.row(0) + 1;
-  a.v_pitch = uv.pitch();
-  a.uv_step = 2;
-  a.dst = rgb.row(0);
-  a.dst_pitch = rgb.pitch();
-  a.width = y.w();
-  a.full_range = full_range;
-  return a;
+  return YuvOf(y, uv.row(0), uv.pitch(), uv.row(0) + 1, uv.pitch(), 2, rgb, full_range);
+}
+
+cc::YuvToRgbArgs PlanarArgs(Image8& y, Image8& u, Image8& v, Image8& rgb, bool full_range) {
+  return YuvOf(y, u.row(0), u.pitch(), v.row(0), v.pitch(), 1, rgb, full_range);
+}
+
+cc::Yuv422ToRgbArgs PackedOf(Image8& s, int y_offset, int u_offset, int v_offset, Image8& rgb, bool full_range) {
+  return {s.row(0), s.pitch(), y_offset, u_offset, v_offset, rgb.row(0), rgb.pitch(), s.w(), full_range};
+}
+
+cc::RgbToYuvArgs RgbToYuvOf(Image8& rgb, Image8& y, uint8_t* u, int64_t u_pitch, uint8_t* v, int64_t v_pitch,
+                            int step, bool full_range) {
+  return {rgb.row(0), rgb.pitch(), y.row(0), y.pitch(), u, u_pitch, v, v_pitch, step, rgb.w(), full_range};
 }
 
 cc::RgbToYuvArgs Rgb2NvArgs(Image8& rgb, Image8& y, Image8& uv, bool full_range) {
-  cc::RgbToYuvArgs a;
-  a.src = rgb.row(0);
-  a.src_pitch = rgb.pitch();
-  a.y = y.row(0);
-  a.y_pitch = y.pitch();
-  a.u = uv.row(0);
-  a.u_pitch = uv.pitch();
-  a.v = uv.row(0) + 1;
-  a.v_pitch = uv.pitch();
-  a.uv_step = 2;
-  a.width = rgb.w();
-  a.full_range = full_range;
-  return a;
+  return RgbToYuvOf(rgb, y, uv.row(0), uv.pitch(), uv.row(0) + 1, uv.pitch(), 2, full_range);
+}
+
+cc::RgbToYuvArgs RgbToPlanesArgs(Image8& rgb, Image8& y, Image8& u, Image8& v, bool full_range) {
+  return RgbToYuvOf(rgb, y, u.row(0), u.pitch(), v.row(0), v.pitch(), 1, full_range);
+}
+
+cc::RgbToP010Args P010Of(Image16& rgb, Image16& y, Image16& uv, bool nv21) {
+  return {rgb.row(0), rgb.pitch(), y.row(0), y.pitch(), uv.row(0) + (nv21 ? 1 : 0), uv.row(0) + (nv21 ? 0 : 1),
+          uv.pitch(), rgb.w()};
 }
 
 template <typename T>
 cc::BayerArgs<T> BayerArgsFor(Image<T>& src, Image<T>& dst, bool swap, bool parity) {
-  cc::BayerArgs<T> a;
-  a.src = src.row(0);
-  a.src_pitch = src.pitch();
-  a.dst = dst.row(0);
-  a.dst_pitch = dst.pitch();
-  a.width = src.w();
-  a.swap = swap;
-  a.parity = parity;
-  return a;
+  return {src.row(0), src.pitch(), dst.row(0), dst.pitch(), src.w(), swap, parity};
 }
 
 // ---- Hand-computed pixels, both families ------------------------------------
@@ -212,16 +218,7 @@ TYPED_TEST(CvtColorFormulas, RgbToP010_ScalesBy64AndClampsSixteenBitInputs) {
         rgb.at(row, x, 2) = c.b;
       }
     }
-    cc::RgbToP010Args a;
-    a.src = rgb.row(0);
-    a.src_pitch = rgb.pitch();
-    a.y = y.row(0);
-    a.y_pitch = y.pitch();
-    a.u = uv.row(0);
-    a.v = uv.row(0) + 1;
-    a.uv_pitch = uv.pitch();
-    a.width = kWide;
-    ASSERT_EQ(TypeParam::P010(a, 0, 1), 0);
+    ASSERT_EQ(TypeParam::P010(P010Of(rgb, y, uv, false), 0, 1), 0);
     for (int x : {0, 33, kWide - 1}) {
       EXPECT_EQ(y.at(1, x), c.y) << c.r << "," << c.g << "," << c.b;
       EXPECT_EQ(uv.at(0, x / 2, 0), c.u) << c.r << "," << c.g << "," << c.b;
@@ -238,19 +235,11 @@ TYPED_TEST(CvtColorFormulas, Gray_UsesTheBlueAndRedWeightsInSourceOrder) {
     src.at(0, x, 2) = 30;
     src.at(0, x, 3) = 99;  // alpha is ignored
   }
-  cc::GrayArgs a;
-  a.src = src.row(0);
-  a.src_pitch = src.pitch();
-  a.src_cn = 4;
-  a.dst = dst.row(0);
-  a.dst_pitch = dst.pitch();
-  a.width = kWide;
-  ASSERT_EQ(TypeParam::Gray(a, 0, 1), 0);
+  ASSERT_EQ(TypeParam::Gray(GrayOf(src, dst, false), 0, 1), 0);
   // (3735 * 10 + 19235 * 20 + 9798 * 30 + 16384) >> 15 = 22
   EXPECT_EQ(dst.at(0, 0), 22);
   EXPECT_EQ(dst.at(0, kWide - 1), 22);
-  a.red_first = true;
-  ASSERT_EQ(TypeParam::Gray(a, 0, 1), 0);
+  ASSERT_EQ(TypeParam::Gray(GrayOf(src, dst, true), 0, 1), 0);
   // (9798 * 10 + 19235 * 20 + 3735 * 30 + 16384) >> 15 = 18
   EXPECT_EQ(dst.at(0, 0), 18);
   EXPECT_EQ(dst.at(0, kWide - 1), 18);
@@ -258,11 +247,7 @@ TYPED_TEST(CvtColorFormulas, Gray_UsesTheBlueAndRedWeightsInSourceOrder) {
   // Pure red: 76 whichever channel holds it.
   Image8 bgr(1, kWide, 3);
   for (int x = 0; x < kWide; ++x) bgr.at(0, x, 2) = 255;
-  a.src = bgr.row(0);
-  a.src_pitch = bgr.pitch();
-  a.src_cn = 3;
-  a.red_first = false;
-  ASSERT_EQ(TypeParam::Gray(a, 0, 1), 0);
+  ASSERT_EQ(TypeParam::Gray(GrayOf(bgr, dst, false), 0, 1), 0);
   EXPECT_EQ(dst.at(0, 40), 76);
 }
 
@@ -273,16 +258,7 @@ TYPED_TEST(CvtColorFormulas, Reorder_SwapsRedAndBlueAndSetsAlpha) {
     src.at(0, x, 1) = 100;
     src.at(0, x, 2) = static_cast<uint8_t>(200 - x);
   }
-  cc::ReorderArgs a;
-  a.src = src.row(0);
-  a.src_pitch = src.pitch();
-  a.src_cn = 3;
-  a.dst = dst.row(0);
-  a.dst_pitch = dst.pitch();
-  a.dst_cn = 4;
-  a.width = kWide;
-  a.swap_rb = true;
-  ASSERT_EQ(TypeParam::Reorder(a, 0, 1), 0);
+  ASSERT_EQ(TypeParam::Reorder(ReorderOf(src, dst, true), 0, 1), 0);
   for (int x = 0; x < kWide; ++x) {
     EXPECT_EQ(dst.at(0, x, 0), 200 - x);
     EXPECT_EQ(dst.at(0, x, 1), 100);
@@ -300,14 +276,7 @@ TYPED_TEST(CvtColorFormulas, Reorder_BgrToRgbInPlaceSwapsEveryPixelOnce) {
       img.at(row, x, 2) = 3;
     }
   }
-  cc::ReorderArgs a;
-  a.src = img.row(0);
-  a.src_pitch = img.pitch();
-  a.dst = img.row(0);
-  a.dst_pitch = img.pitch();
-  a.width = kWide;
-  a.swap_rb = true;
-  ASSERT_EQ(TypeParam::Reorder(a, 0, 2), 0);
+  ASSERT_EQ(TypeParam::Reorder(ReorderOf(img, img, true), 0, 2), 0);
   for (int x = 0; x < kWide; ++x) {
     EXPECT_EQ(img.at(1, x, 0), 3) << x;
     EXPECT_EQ(img.at(1, x, 2), 1) << x;
@@ -317,14 +286,7 @@ TYPED_TEST(CvtColorFormulas, Reorder_BgrToRgbInPlaceSwapsEveryPixelOnce) {
 TYPED_TEST(CvtColorFormulas, GrayToBgra_RepeatsGrayAndSetsAlpha) {
   Image8 src(1, kWide, 1), dst(1, kWide, 4);
   for (int x = 0; x < kWide; ++x) src.at(0, x) = static_cast<uint8_t>(3 * x);
-  cc::GrayToBgrArgs a;
-  a.src = src.row(0);
-  a.src_pitch = src.pitch();
-  a.dst = dst.row(0);
-  a.dst_pitch = dst.pitch();
-  a.dst_cn = 4;
-  a.width = kWide;
-  ASSERT_EQ(TypeParam::GrayToBgr(a, 0, 1), 0);
+  ASSERT_EQ(TypeParam::GrayToBgr(GrayToBgrOf(src, dst), 0, 1), 0);
   for (int x = 0; x < kWide; ++x) {
     for (int ch = 0; ch < 3; ++ch) EXPECT_EQ(dst.at(0, x, ch), 3 * x);
     EXPECT_EQ(dst.at(0, x, 3), 255);
@@ -346,23 +308,10 @@ TYPED_TEST(CvtColorFormulas, Packed422_UyvyAndYuyvReadTheirOwnByteOrder) {
     n[2] = 235;
     n[3] = 128;
   }
-  cc::Yuv422ToRgbArgs a;
-  a.src = uyvy.row(0);
-  a.src_pitch = uyvy.pitch();
-  a.y_offset = 1;
-  a.u_offset = 0;
-  a.v_offset = 2;
-  a.dst = rgb.row(0);
-  a.dst_pitch = rgb.pitch();
-  a.width = kWide;
-  ASSERT_EQ(TypeParam::Yuv422(a, 0, 1), 0);
+  ASSERT_EQ(TypeParam::Yuv422(PackedOf(uyvy, 1, 0, 2, rgb, false), 0, 1), 0);
   for (int x : {0, 1, 30, 31, kWide - 2, kWide - 1}) EXPECT_EQ(rgb.at(0, x, 1), x % 2 == 0 ? 0 : 255) << x;
 
-  a.src = yuyv.row(0);
-  a.y_offset = 0;
-  a.u_offset = 1;
-  a.v_offset = 3;
-  ASSERT_EQ(TypeParam::Yuv422(a, 0, 1), 0);
+  ASSERT_EQ(TypeParam::Yuv422(PackedOf(yuyv, 0, 1, 3, rgb, false), 0, 1), 0);
   for (int x : {0, 1, 30, 31, kWide - 2, kWide - 1}) EXPECT_EQ(rgb.at(0, x, 1), x % 2 == 0 ? 0 : 255) << x;
 
   // A chroma pair with U' = -28, V' = 22 under Y = 128 gives (165, 123, 74) in UYVY order.
@@ -370,11 +319,7 @@ TYPED_TEST(CvtColorFormulas, Packed422_UyvyAndYuyvReadTheirOwnByteOrder) {
   uyvy.row(0)[1] = 128;
   uyvy.row(0)[2] = 150;
   uyvy.row(0)[3] = 128;
-  a.src = uyvy.row(0);
-  a.y_offset = 1;
-  a.u_offset = 0;
-  a.v_offset = 2;
-  ASSERT_EQ(TypeParam::Yuv422(a, 0, 1), 0);
+  ASSERT_EQ(TypeParam::Yuv422(PackedOf(uyvy, 1, 0, 2, rgb, false), 0, 1), 0);
   EXPECT_EQ(rgb.at(0, 1, 0), 165);
   EXPECT_EQ(rgb.at(0, 1, 1), 123);
   EXPECT_EQ(rgb.at(0, 1, 2), 74);
@@ -489,51 +434,24 @@ TEST_F(CvtColorNeonMatchesNone, ReorderGrayAndGrayToBgr_EveryChannelLayout) {
           for (bool swap : {false, true}) {
             Image8 src(h, w, scn), a(h, w, dcn), b(h, w, dcn);
             src.FillRandom(rng_, 255);
-            cc::ReorderArgs args;
-            args.src = src.row(0);
-            args.src_pitch = src.pitch();
-            args.src_cn = scn;
-            args.dst = a.row(0);
-            args.dst_pitch = a.pitch();
-            args.dst_cn = dcn;
-            args.width = w;
-            args.swap_rb = swap;
-            cc::none::ReorderRows(args, 0, h);
-            args.dst = b.row(0);
-            cc::neon::ReorderRows(args, 0, h);
+            cc::none::ReorderRows(ReorderOf(src, a, swap), 0, h);
+            cc::neon::ReorderRows(ReorderOf(src, b, swap), 0, h);
             ASSERT_TRUE(a.SamePixels(b)) << w << "x" << h << " " << scn << "->" << dcn << " " << a.FirstDifference(b);
           }
         }
         Image8 src(h, w, scn), a(h, w, 1), b(h, w, 1);
         src.FillRandom(rng_, 255);
         for (bool red_first : {false, true}) {
-          cc::GrayArgs args;
-          args.src = src.row(0);
-          args.src_pitch = src.pitch();
-          args.src_cn = scn;
-          args.dst = a.row(0);
-          args.dst_pitch = a.pitch();
-          args.width = w;
-          args.red_first = red_first;
-          cc::none::BgrToGrayRows(args, 0, h);
-          args.dst = b.row(0);
-          cc::neon::BgrToGrayRows(args, 0, h);
+          cc::none::BgrToGrayRows(GrayOf(src, a, red_first), 0, h);
+          cc::neon::BgrToGrayRows(GrayOf(src, b, red_first), 0, h);
           ASSERT_TRUE(a.SamePixels(b)) << w << "x" << h << " gray " << scn << " " << a.FirstDifference(b);
         }
       }
       for (int dcn : {3, 4}) {
         Image8 src(h, w, 1), a(h, w, dcn), b(h, w, dcn);
         src.FillRandom(rng_, 255);
-        cc::GrayToBgrArgs args;
-        args.src = src.row(0);
-        args.src_pitch = src.pitch();
-        args.dst = a.row(0);
-        args.dst_pitch = a.pitch();
-        args.dst_cn = dcn;
-        args.width = w;
-        cc::none::GrayToBgrRows(args, 0, h);
-        args.dst = b.row(0);
-        cc::neon::GrayToBgrRows(args, 0, h);
+        cc::none::GrayToBgrRows(GrayToBgrOf(src, a), 0, h);
+        cc::neon::GrayToBgrRows(GrayToBgrOf(src, b), 0, h);
         ASSERT_TRUE(a.SamePixels(b)) << w << "x" << h << " gray to " << dcn << " " << a.FirstDifference(b);
       }
     }
@@ -558,15 +476,8 @@ TEST_F(CvtColorNeonMatchesNone, YuvToRgb_Nv12Nv21PlanarPackedAnd444InBothRanges)
           cc::neon::Yuv420ToRgbRows(args, 0, h / 2);
           ASSERT_TRUE(a.SamePixels(b)) << w << "x" << h << " nv21 " << nv21 << " " << a.FirstDifference(b);
         }
-        cc::YuvToRgbArgs planar = Nv12Args(y, uv, a, full);
-        planar.u = u.row(0);
-        planar.u_pitch = u.pitch();
-        planar.v = v.row(0);
-        planar.v_pitch = v.pitch();
-        planar.uv_step = 1;
-        cc::none::Yuv420ToRgbRows(planar, 0, h / 2);
-        planar.dst = b.row(0);
-        cc::neon::Yuv420ToRgbRows(planar, 0, h / 2);
+        cc::none::Yuv420ToRgbRows(PlanarArgs(y, u, v, a, full), 0, h / 2);
+        cc::neon::Yuv420ToRgbRows(PlanarArgs(y, u, v, b, full), 0, h / 2);
         ASSERT_TRUE(a.SamePixels(b)) << w << "x" << h << " yu12 " << a.FirstDifference(b);
 
         // Packed 4:2:2 in its three byte orders.
@@ -574,19 +485,8 @@ TEST_F(CvtColorNeonMatchesNone, YuvToRgb_Nv12Nv21PlanarPackedAnd444InBothRanges)
         packed.FillRandom(rng_, 255);
         const int orders[3][3] = {{1, 0, 2}, {0, 1, 3}, {0, 3, 1}};
         for (const auto& order : orders) {
-          cc::Yuv422ToRgbArgs args;
-          args.src = packed.row(0);
-          args.src_pitch = packed.pitch();
-          args.y_offset = order[0];
-          args.u_offset = order[1];
-          args.v_offset = order[2];
-          args.dst = a.row(0);
-          args.dst_pitch = a.pitch();
-          args.width = w;
-          args.full_range = full;
-          cc::none::Yuv422ToRgbRows(args, 0, h);
-          args.dst = b.row(0);
-          cc::neon::Yuv422ToRgbRows(args, 0, h);
+          cc::none::Yuv422ToRgbRows(PackedOf(packed, order[0], order[1], order[2], a, full), 0, h);
+          cc::neon::Yuv422ToRgbRows(PackedOf(packed, order[0], order[1], order[2], b, full), 0, h);
           ASSERT_TRUE(a.SamePixels(b)) << w << "x" << h << " 422 " << order[0] << " " << a.FirstDifference(b);
         }
 
@@ -596,21 +496,8 @@ TEST_F(CvtColorNeonMatchesNone, YuvToRgb_Nv12Nv21PlanarPackedAnd444InBothRanges)
           y4.FillRandom(rng_, 255);
           u4.FillRandom(rng_, 255);
           v4.FillRandom(rng_, 255);
-          cc::YuvToRgbArgs args;
-          args.y = y4.row(0);
-          args.y_pitch = y4.pitch();
-          args.u = u4.row(0);
-          args.u_pitch = u4.pitch();
-          args.v = v4.row(0);
-          args.v_pitch = v4.pitch();
-          args.uv_step = 1;
-          args.dst = a4.row(0);
-          args.dst_pitch = a4.pitch();
-          args.width = w444;
-          args.full_range = full;
-          cc::none::Yuv444ToRgbRows(args, 0, h);
-          args.dst = b4.row(0);
-          cc::neon::Yuv444ToRgbRows(args, 0, h);
+          cc::none::Yuv444ToRgbRows(PlanarArgs(y4, u4, v4, a4, full), 0, h);
+          cc::neon::Yuv444ToRgbRows(PlanarArgs(y4, u4, v4, b4, full), 0, h);
           ASSERT_TRUE(a4.SamePixels(b4)) << w444 << "x" << h << " 444 " << a4.FirstDifference(b4);
         }
       }
@@ -637,39 +524,16 @@ TEST_F(CvtColorNeonMatchesNone, RgbToYuv_NvPlanar444AndP010) {
         }
         Image8 ya(h, w, 1), yb(h, w, 1);
         Image8 ua(h / 2, w / 2, 1), ub(h / 2, w / 2, 1), va(h / 2, w / 2, 1), vb(h / 2, w / 2, 1);
-        cc::RgbToYuvArgs args = Rgb2NvArgs(rgb, ya, ua, full);
-        args.u = ua.row(0);
-        args.u_pitch = ua.pitch();
-        args.v = va.row(0);
-        args.v_pitch = va.pitch();
-        args.uv_step = 1;
-        cc::none::RgbToYuv420Rows(args, 0, h / 2);
-        args.y = yb.row(0);
-        args.u = ub.row(0);
-        args.v = vb.row(0);
-        cc::neon::RgbToYuv420Rows(args, 0, h / 2);
+        cc::none::RgbToYuv420Rows(RgbToPlanesArgs(rgb, ya, ua, va, full), 0, h / 2);
+        cc::neon::RgbToYuv420Rows(RgbToPlanesArgs(rgb, yb, ub, vb, full), 0, h / 2);
         ASSERT_TRUE(ya.SamePixels(yb) && ua.SamePixels(ub) && va.SamePixels(vb)) << w << "x" << h << " yu12";
 
         for (int w444 : {w, w + 1}) {
           Image8 src(h, w444, 3);
           src.FillRandom(rng_, 255);
           Image8 y1(h, w444, 1), y2(h, w444, 1), u1(h, w444, 1), u2(h, w444, 1), v1(h, w444, 1), v2(h, w444, 1);
-          cc::RgbToYuvArgs a4;
-          a4.src = src.row(0);
-          a4.src_pitch = src.pitch();
-          a4.y = y1.row(0);
-          a4.y_pitch = y1.pitch();
-          a4.u = u1.row(0);
-          a4.u_pitch = u1.pitch();
-          a4.v = v1.row(0);
-          a4.v_pitch = v1.pitch();
-          a4.width = w444;
-          a4.full_range = full;
-          cc::none::RgbToYuv444Rows(a4, 0, h);
-          a4.y = y2.row(0);
-          a4.u = u2.row(0);
-          a4.v = v2.row(0);
-          cc::neon::RgbToYuv444Rows(a4, 0, h);
+          cc::none::RgbToYuv444Rows(RgbToPlanesArgs(src, y1, u1, v1, full), 0, h);
+          cc::neon::RgbToYuv444Rows(RgbToPlanesArgs(src, y2, u2, v2, full), 0, h);
           ASSERT_TRUE(y1.SamePixels(y2) && u1.SamePixels(u2) && v1.SamePixels(v2)) << w444 << "x" << h << " 444";
         }
       }
@@ -678,20 +542,8 @@ TEST_F(CvtColorNeonMatchesNone, RgbToYuv_NvPlanar444AndP010) {
         for (bool nv21 : {false, true}) {
           Image16 src(h, w, 3), ya(h, w, 1), yb(h, w, 1), uva(h / 2, w / 2, 2), uvb(h / 2, w / 2, 2);
           src.FillRandom(rng_, max_value);
-          cc::RgbToP010Args args;
-          args.src = src.row(0);
-          args.src_pitch = src.pitch();
-          args.y = ya.row(0);
-          args.y_pitch = ya.pitch();
-          args.u = uva.row(0) + (nv21 ? 1 : 0);
-          args.v = uva.row(0) + (nv21 ? 0 : 1);
-          args.uv_pitch = uva.pitch();
-          args.width = w;
-          cc::none::RgbToP010Rows(args, 0, h / 2);
-          args.y = yb.row(0);
-          args.u = uvb.row(0) + (nv21 ? 1 : 0);
-          args.v = uvb.row(0) + (nv21 ? 0 : 1);
-          cc::neon::RgbToP010Rows(args, 0, h / 2);
+          cc::none::RgbToP010Rows(P010Of(src, ya, uva, nv21), 0, h / 2);
+          cc::neon::RgbToP010Rows(P010Of(src, yb, uvb, nv21), 0, h / 2);
           ASSERT_TRUE(ya.SamePixels(yb)) << w << "x" << h << " p010 " << ya.FirstDifference(yb);
           ASSERT_TRUE(uva.SamePixels(uvb)) << w << "x" << h << " p010 " << uva.FirstDifference(uvb);
         }
