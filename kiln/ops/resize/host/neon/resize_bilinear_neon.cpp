@@ -1,6 +1,8 @@
 // ResizeBnCommNeon: the general bilinear kernel (any ratio, any channel
 // count), also serving area upscaling through the area-weight tables.
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 
 #include "kiln/ops/resize/host/neon/resize_kernels_neon.h"
 #include "kiln/ops/resize/host/neon/resize_neon_common.h"
@@ -38,6 +40,18 @@ inline int32_t Combine2Scalar(int32_t p, int32_t q, int32_t w0, int32_t w1) {
 template <typename T>
 void NarrowRow(const int32_t* t, T* out, int32_t n) {
   int32_t i = 0;
+  if constexpr (sizeof(T) == 1) {
+    // Sixteen at a time: two 32 -> 16 packs, one 16 -> 8 pack, one store.
+    for (; i + 16 <= n; i += 16) {
+      const int16x8_t a = ::kiln::neon::QmovnS32Pair(vld1q_s32(t + i), vld1q_s32(t + i + 4));
+      const int16x8_t b = ::kiln::neon::QmovnS32Pair(vld1q_s32(t + i + 8), vld1q_s32(t + i + 12));
+      if constexpr (std::is_signed<T>::value) {
+        vst1q_s8(reinterpret_cast<int8_t*>(out + i), ::kiln::neon::QmovnS16Pair(a, b));
+      } else {
+        vst1q_u8(reinterpret_cast<uint8_t*>(out + i), ::kiln::neon::QmovunS16Pair(a, b));
+      }
+    }
+  }
   for (; i + 8 <= n; i += 8) Int32Lanes<T>::Store8(out + i, vld1q_s32(t + i), vld1q_s32(t + i + 4));
   for (; i < n; ++i) out[i] = SaturateInt<T>(t[i]);
 }
@@ -117,6 +131,137 @@ void LinearRowsVFirst(const ImagePlane& src, const ImagePlane& dst, const Linear
       for (int32_t c = 0; c < cn; c += 4) {
         vst1q_s32(t + x * cn + c, Combine2<T>(vld1q_s32(p + c), vld1q_s32(p + c + xnext), w0, w1));
       }
+    }
+    NarrowRow(t, dst.Row<T>(y), dn);
+  }
+}
+
+// ---- 8-bit types, vertical pass first in 16-bit lanes ----------------------------------
+// Splitting a row weight w = 64 wh + wl (wh <= 32, wl < 64) keeps both partial
+// row sums of 8-bit pixels in 16 bits:
+//   P = wh0 a + wh1 b (|P| <= 8160),  Q = wl0 a + wl1 b (|Q| <= 32130),
+//   w0 a + w1 b = 64 P + Q,
+// and the x pass forms w0 v0 + w1 v1 = 64 (w0 P0 + w1 P1) + (w0 Q0 + w1 Q1)
+// with pairwise dot products of neighbouring values (all sums exact in 32
+// bits, below 2048 x 32130 and 2^30).
+template <typename T>
+inline int16x8_t Widen8(const T* p) {
+  if constexpr (std::is_signed<T>::value) {
+    return vmovl_s8(vld1_s8(reinterpret_cast<const int8_t*>(p)));
+  } else {
+    return vreinterpretq_s16_u16(vmovl_u8(vld1_u8(reinterpret_cast<const uint8_t*>(p))));
+  }
+}
+
+template <typename T>
+inline void Widen16(const T* p, int16x8_t (&out)[2]) {
+  if constexpr (std::is_signed<T>::value) {
+    const int8x16_t v = vld1q_s8(reinterpret_cast<const int8_t*>(p));
+    out[0] = vmovl_s8(vget_low_s8(v));
+    out[1] = vmovl_s8(vget_high_s8(v));
+  } else {
+    const uint8x16_t v = vld1q_u8(reinterpret_cast<const uint8_t*>(p));
+    out[0] = vreinterpretq_s16_u16(vmovl_u8(vget_low_u8(v)));
+    out[1] = vreinterpretq_s16_u16(vmovl_u8(vget_high_u8(v)));
+  }
+}
+
+template <typename T>
+void VerticalPQ(const T* a, const T* b, int32_t w0, int32_t w1, int16_t* pp, int16_t* qq, int32_t n) {
+  const int16_t h0 = static_cast<int16_t>(w0 >> 6), l0 = static_cast<int16_t>(w0 & 63);
+  const int16_t h1 = static_cast<int16_t>(w1 >> 6), l1 = static_cast<int16_t>(w1 & 63);
+  int32_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    int16x8_t va[2], vb[2];
+    Widen16(a + i, va);
+    Widen16(b + i, vb);
+    for (int k = 0; k < 2; ++k) {
+      vst1q_s16(pp + i + 8 * k, vmlaq_n_s16(vmulq_n_s16(va[k], h0), vb[k], h1));
+      vst1q_s16(qq + i + 8 * k, vmlaq_n_s16(vmulq_n_s16(va[k], l0), vb[k], l1));
+    }
+  }
+  for (; i + 8 <= n; i += 8) {
+    const int16x8_t va = Widen8(a + i), vb = Widen8(b + i);
+    vst1q_s16(pp + i, vmlaq_n_s16(vmulq_n_s16(va, h0), vb, h1));
+    vst1q_s16(qq + i, vmlaq_n_s16(vmulq_n_s16(va, l0), vb, l1));
+  }
+  for (; i < n; ++i) {
+    pp[i] = static_cast<int16_t>(h0 * a[i] + h1 * b[i]);
+    qq[i] = static_cast<int16_t>(l0 * a[i] + l1 * b[i]);
+  }
+}
+
+// (w0 v0 + w1 v1 + 2^21) >> 22 for four lanes from interleaved (P0, P1) and
+// (Q0, Q1) pairs; w01 holds w0 | w1 << 16 in every 32-bit lane.
+inline int32x4_t CombinePQ(int16x8_t p01, int16x8_t q01, int16x8_t w01) {
+  const int32x4_t rp = ::kiln::neon::MaddS16(p01, w01);
+  const int32x4_t rq = ::kiln::neon::MaddS16(q01, w01);
+  return vrshrq_n_s32(vaddq_s32(vshlq_n_s32(rp, 6), rq), kCombineBits);
+}
+
+inline int16x8_t WeightPair(int32_t w0, int32_t w1) {
+  return vreinterpretq_s16_u32(vdupq_n_u32(static_cast<uint32_t>(w0) | static_cast<uint32_t>(w1) << 16));
+}
+
+// Destination pixels [x0, dw): each pixel and its right neighbour interleaved
+// lane by lane, four channels per step (CN 1-4 known at compile time; 0: cn
+// channels). Lanes past the pixel are rewritten by the next one (or land in
+// the spare lanes).
+template <int CN>
+void HorizontalPQ(const int16_t* pp, const int16_t* qq, const LinearCoef* xc, int32_t x0, int32_t dw, int32_t xnext,
+                  int32_t* t, int32_t cn = CN) {
+  const int32_t n = CN > 0 ? CN : cn;
+  for (int32_t x = x0; x < dw; ++x) {
+    const int32_t i = xc[x].index * n;
+    const int16x8_t w01 = WeightPair(xc[x].w0, xc[x].w1);
+    for (int32_t c = 0; c < n; c += 4) {
+      const int16x8_t p01 = vzip1q_s16(vld1q_s16(pp + i + c), vld1q_s16(pp + i + xnext + c));
+      const int16x8_t q01 = vzip1q_s16(vld1q_s16(qq + i + c), vld1q_s16(qq + i + xnext + c));
+      vst1q_s32(t + x * n + c, CombinePQ(p01, q01, w01));
+    }
+  }
+}
+
+template <typename T>
+void LinearRowsVFirstBytes(const ImagePlane& src, const ImagePlane& dst, const LinearCoef* xc, const LinearCoef* yc,
+                           int32_t y0, int32_t y1, void* scratch) {
+  const int32_t cn = dst.channels;
+  const int32_t sn = src.RowElems();
+  const int32_t dn = dst.RowElems();
+  const int32_t dw = dst.width;
+  const int32_t xnext = src.width > 1 ? cn : 0;
+  const int32_t ynext = src.height > 1 ? 1 : 0;
+  uint8_t* base = static_cast<uint8_t*>(scratch);
+  int16_t* pp = reinterpret_cast<int16_t*>(base);
+  int16_t* qq = reinterpret_cast<int16_t*>(base + CacheRowStride(sizeof(int16_t) * sn));
+  int32_t* t = reinterpret_cast<int32_t*>(base + 2 * CacheRowStride(sizeof(int16_t) * sn));
+  uint32_t* wv = reinterpret_cast<uint32_t*>(t) + CacheRowStride(sizeof(int32_t) * dn) / sizeof(int32_t);
+  // Lanes read past the row end are discarded.
+  std::fill(pp + sn, pp + sn + 16, int16_t{0});
+  std::fill(qq + sn, qq + sn + 16, int16_t{0});
+  for (int32_t x = 0; x < dw; ++x) wv[x] = static_cast<uint32_t>(xc[x].w0) | static_cast<uint32_t>(xc[x].w1) << 16;
+  for (int32_t y = y0; y < y1; ++y) {
+    VerticalPQ(src.Row<T>(yc[y].index), src.Row<T>(yc[y].index + ynext), yc[y].w0, yc[y].w1, pp, qq, sn);
+    int32_t x = 0;
+    if (cn == 1 && xnext == 1) {
+      // Four destination pixels per step; each pixel's pair of neighbours is
+      // one 32-bit load.
+      for (; x + 4 <= dw; x += 4) {
+        uint32_t p4[4], q4[4];
+        for (int k = 0; k < 4; ++k) {
+          std::memcpy(&p4[k], pp + xc[x + k].index, sizeof(uint32_t));
+          std::memcpy(&q4[k], qq + xc[x + k].index, sizeof(uint32_t));
+        }
+        const int16x8_t w01 = vreinterpretq_s16_u32(vld1q_u32(wv + x));
+        vst1q_s32(t + x, CombinePQ(vreinterpretq_s16_u32(vld1q_u32(p4)), vreinterpretq_s16_u32(vld1q_u32(q4)), w01));
+      }
+    }
+    switch (cn) {
+      case 1: HorizontalPQ<1>(pp, qq, xc, x, dw, xnext, t); break;
+      case 2: HorizontalPQ<2>(pp, qq, xc, x, dw, xnext, t); break;
+      case 3: HorizontalPQ<3>(pp, qq, xc, x, dw, xnext, t); break;
+      case 4: HorizontalPQ<4>(pp, qq, xc, x, dw, xnext, t); break;
+      default: HorizontalPQ<0>(pp, qq, xc, x, dw, xnext, t, cn); break;
     }
     NarrowRow(t, dst.Row<T>(y), dn);
   }
@@ -216,7 +361,9 @@ void LinearRowsFloat(const ImagePlane& src, const ImagePlane& dst, const LinearC
 template <typename T>
 void LinearRowsInt(const ImagePlane& src, const ImagePlane& dst, const LinearPlan& plan, int32_t y0, int32_t y1,
                    void* scratch) {
-  if (dst.height <= src.height) {
+  if (dst.height <= src.height && sizeof(T) == 1) {
+    LinearRowsVFirstBytes<T>(src, dst, plan.x, plan.y, y0, y1, scratch);
+  } else if (dst.height <= src.height) {
     LinearRowsVFirst<T>(src, dst, plan.x, plan.y, y0, y1, scratch);
   } else {
     LinearRowsHFirst<T>(src, dst, plan.x, plan.y, y0, y1, scratch);
@@ -228,8 +375,12 @@ void LinearRowsInt(const ImagePlane& src, const ImagePlane& dst, const LinearPla
 size_t ResizeBnCommScratchBytes(ElemType type, const ImagePlane& src, const ImagePlane& dst) {
   const size_t hfirst = RowCache<2>::Bytes(sizeof(int32_t) * dst.RowElems());
   if (type == QX_F32 || type == QX_F16 || dst.height > src.height) return hfirst;
-  return CacheRowStride(sizeof(int32_t) * src.RowElems()) + CacheRowStride(sizeof(int32_t) * dst.RowElems()) +
-         2 * CacheRowStride(sizeof(int32_t) * dst.width);
+  // The larger of the 32-bit layout (v, t, two weight rows) and the 16-bit one
+  // (P, Q, t, packed weights).
+  const size_t t = CacheRowStride(sizeof(int32_t) * dst.RowElems());
+  const size_t wide = CacheRowStride(sizeof(int32_t) * src.RowElems()) + t + 2 * CacheRowStride(sizeof(int32_t) * dst.width);
+  const size_t narrow = 2 * CacheRowStride(sizeof(int16_t) * src.RowElems()) + t + sizeof(uint32_t) * dst.width;
+  return std::max(wide, narrow);
 }
 
 Status ResizeBnCommNeon(ElemType type, const ImagePlane& src, const ImagePlane& dst, const LinearPlan& plan,
