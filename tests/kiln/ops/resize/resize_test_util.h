@@ -1,6 +1,7 @@
 // Test images for the resize tests: exactly sized buffers (so ASan sees any
 // access past the last row), random contents per element type, optional
-// padding bytes after each row that must stay untouched.
+// padding bytes after each row (rounded up to whole elements) that must stay
+// untouched.
 #ifndef TESTS_KILN_OPS_RESIZE_RESIZE_TEST_UTIL_H_
 #define TESTS_KILN_OPS_RESIZE_RESIZE_TEST_UTIL_H_
 
@@ -34,7 +35,9 @@ struct TestImage {
   TestImage(kiln::ElemType type_, int32_t w, int32_t h, int32_t c, int32_t pad_bytes = 0)
       : type(type_), width(w), height(h), channels(c) {
     row_bytes = static_cast<int64_t>(w) * c * kiln::ElemTypeSize(type);
-    pitch = row_bytes + pad_bytes;
+    // Padding keeps rows aligned to their elements, as every real buffer is.
+    const int32_t elem = kiln::ElemTypeSize(type) > 0 ? kiln::ElemTypeSize(type) : 1;
+    pitch = row_bytes + (pad_bytes + elem - 1) / elem * elem;
     bytes.assign(static_cast<size_t>(pitch * h), kCanary);
   }
 

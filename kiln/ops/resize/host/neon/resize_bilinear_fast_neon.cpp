@@ -55,9 +55,12 @@ struct BnFast {
       const uint8_t* a = src.Row<uint8_t>(2 * y);
       const uint8_t* b = src.Row<uint8_t>(2 * y + 1);
       uint8_t* d = dst.Row<uint8_t>(y);
-      // Destination pixels x .. x + 2; the last store of a block writes one
-      // spare byte, so the row's final block stores its last pixel exactly.
-      auto block = [&](int32_t x, bool last) {
+      // Destination pixels x .. x + 2: the shifted load reads one byte past
+      // the pair of pixel x + 2 and the last store writes one spare byte, so
+      // a block must not end the row; the last one to three pixels of a row
+      // are computed one by one below.
+      int32_t x = 0;
+      for (; x + 3 < dw; x += 3) {
         const uint8x16_t a0 = vld1q_u8(a + 6 * x), a1 = vld1q_u8(a + 6 * x + 3);
         const uint8x16_t b0 = vld1q_u8(b + 6 * x), b1 = vld1q_u8(b + 6 * x + 3);
         const uint8x16_t p = vrhaddq_u8(a0, b0), q = vrhaddq_u8(a1, b1);
@@ -66,13 +69,7 @@ struct BnFast {
         vst1q_u8(r, vsubq_u8(vrhaddq_u8(p, q), odd));
         std::memcpy(d + 3 * x, r, 4);
         std::memcpy(d + 3 * x + 3, r + 6, 4);
-        std::memcpy(d + 3 * x + 6, r + 12, last ? 3 : 4);
-      };
-      int32_t x = 0;
-      if (dw >= 3) {
-        for (; x + 3 < dw; x += 3) block(x, false);
-        block(dw - 3, true);
-        x = dw;
+        std::memcpy(d + 3 * x + 6, r + 12, 4);
       }
       for (int32_t i = x * 3; i < dw * 3; ++i) {
         const int32_t j = (i / 3) * 6 + i % 3;
