@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "kiln/runtime/array/elem_type.h"
+
 namespace kiln {
 
 // How dst = src * alpha + beta is evaluated. Every scaled form gives the
@@ -40,6 +42,15 @@ inline CvtMethod ChooseCvtMethod(float alpha, float beta, bool float_dst) {
   if (unit_alpha) return CvtMethod::ADD_ONLY;
   if (beta == 0.0f && !float_dst) return CvtMethod::MUL_ONLY;
   return CvtMethod::MUL_ADD;
+}
+
+// U8 scaled by a non-negative integer alpha plus a non-negative integer
+// beta with 255 * alpha + beta <= 65535, into an integer type: every product
+// and sum of the float formula is then an integer below 2^24, so it rounds
+// nothing, and 16-bit integer arithmetic gives the same result far faster.
+inline bool IsU8ExactScale(ElemType src_type, ElemType dst_type, float alpha, float beta) {
+  return src_type == QX_U8 && dst_type != QX_F32 && dst_type != QX_F16 && alpha >= 0.0f && beta >= 0.0f &&
+         alpha == std::floor(alpha) && beta == std::floor(beta) && 255.0f * alpha + beta <= 65535.0f;
 }
 
 // One image for the row kernels: raw row pointers, pitches in bytes, and the

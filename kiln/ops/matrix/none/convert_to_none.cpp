@@ -3,7 +3,7 @@
 // Contraction is off for this file: the formula is a rounded product then a
 // rounded sum, and a fused multiply-add (which GCC would otherwise form on
 // AArch64) would make the plain and vector results differ.
-#pragma GCC optimize("fp-contract=off")
+#pragma GCC optimize("fp-contract=off", "no-trapping-math")
 
 #include "kiln/ops/matrix/none/convert_to_none.h"
 
@@ -31,23 +31,56 @@ void CopyRowsOf(const ConvertRowsArgs& a, int32_t row_begin, int32_t row_end) {
   CopyRows(a, row_begin, row_end, static_cast<size_t>(a.elems) * sizeof(RawOf<kType>));
 }
 
+// Everything the loops need is copied out of the arguments first: a byte
+// store may alias them, which would reload them per element and keep the
+// loops from vectorising.
 template <ElemType kSrc, ElemType kDst>
 void NoScaleRows(const ConvertRowsArgs& a, int32_t row_begin, int32_t row_end) {
+  const uint8_t* const src = a.src;
+  uint8_t* const dst = a.dst;
+  const int64_t src_pitch = a.src_pitch;
+  const int64_t dst_pitch = a.dst_pitch;
+  const int32_t n = a.elems;
   for (int32_t y = row_begin; y < row_end; ++y) {
-    const auto* s = reinterpret_cast<const RawOf<kSrc>*>(a.src + y * a.src_pitch);
-    auto* d = reinterpret_cast<RawOf<kDst>*>(a.dst + y * a.dst_pitch);
-    for (int32_t x = 0; x < a.elems; ++x) d[x] = matrix::ConvertElemNoScale<kSrc, kDst>(s[x]);
+    const auto* s = reinterpret_cast<const RawOf<kSrc>*>(src + y * src_pitch);
+    auto* d = reinterpret_cast<RawOf<kDst>*>(dst + y * dst_pitch);
+    for (int32_t x = 0; x < n; ++x) d[x] = matrix::ConvertElemNoScale<kSrc, kDst>(s[x]);
   }
 }
 
 template <ElemType kSrc, ElemType kDst>
 void ScaledRows(const ConvertRowsArgs& a, int32_t row_begin, int32_t row_end) {
+  const uint8_t* const src = a.src;
+  uint8_t* const dst = a.dst;
+  const int64_t src_pitch = a.src_pitch;
+  const int64_t dst_pitch = a.dst_pitch;
+  const int32_t n = a.elems;
   const float alpha = a.alpha;
   const float beta = a.beta;
   for (int32_t y = row_begin; y < row_end; ++y) {
-    const auto* s = reinterpret_cast<const RawOf<kSrc>*>(a.src + y * a.src_pitch);
-    auto* d = reinterpret_cast<RawOf<kDst>*>(a.dst + y * a.dst_pitch);
-    for (int32_t x = 0; x < a.elems; ++x) d[x] = matrix::ConvertElemScaled<kSrc, kDst>(s[x], alpha, beta);
+    const auto* s = reinterpret_cast<const RawOf<kSrc>*>(src + y * src_pitch);
+    auto* d = reinterpret_cast<RawOf<kDst>*>(dst + y * dst_pitch);
+    for (int32_t x = 0; x < n; ++x) d[x] = matrix::ConvertElemScaled<kSrc, kDst>(s[x], alpha, beta);
+  }
+}
+
+// IsU8ExactScale's case: the products and sums fit 16 bits exactly.
+template <ElemType kDst>
+void U8ExactRows(const ConvertRowsArgs& a, int32_t row_begin, int32_t row_end) {
+  const uint8_t* const src = a.src;
+  uint8_t* const dst = a.dst;
+  const int64_t src_pitch = a.src_pitch;
+  const int64_t dst_pitch = a.dst_pitch;
+  const int32_t n = a.elems;
+  const uint16_t alpha = static_cast<uint16_t>(a.alpha);
+  const uint16_t beta = static_cast<uint16_t>(a.beta);
+  for (int32_t y = row_begin; y < row_end; ++y) {
+    const uint8_t* s = src + y * src_pitch;
+    auto* d = reinterpret_cast<RawOf<kDst>*>(dst + y * dst_pitch);
+    for (int32_t x = 0; x < n; ++x) {
+      const uint16_t v = static_cast<uint16_t>(s[x] * alpha + beta);
+      d[x] = matrix::SaturateInt<QX_U16, kDst>(v);
+    }
   }
 }
 
@@ -92,9 +125,24 @@ ConvertRowsFn GetConvertRowsNone(ElemType src_type, ElemType dst_type, bool scal
   }
 }
 
+ConvertRowsFn GetConvertRowsU8ExactNone(ElemType dst_type) {
+  switch (dst_type) {
+    case QX_U8: return &U8ExactRows<QX_U8>;
+    case QX_S8: return &U8ExactRows<QX_S8>;
+    case QX_U16: return &U8ExactRows<QX_U16>;
+    case QX_S16: return &U8ExactRows<QX_S16>;
+    case QX_U32: return &U8ExactRows<QX_U32>;
+    case QX_S32: return &U8ExactRows<QX_S32>;
+    default: return nullptr;
+  }
+}
+
 template <ElemType kDst>
 Status ConvertToNone::RunHelper(bool scaled) {
-  const ConvertRowsFn fn = GetConvertRowsNone(m_src->GetElemType(), kDst, scaled);
+  const ElemType src_type = m_src->GetElemType();
+  const ConvertRowsFn fn = scaled && IsU8ExactScale(src_type, kDst, m_alpha, m_beta)
+                               ? GetConvertRowsU8ExactNone(kDst)
+                               : GetConvertRowsNone(src_type, kDst, scaled);
   if (fn == nullptr || RunRows(fn, m_target.flag, "GetWorkerpool failed") != kStatusOk) {
     KILN_RECORD(m_ctx, "ConvertToNoneHelper<%s> failed.", matrix::ElemTraits<kDst>::name);
     return kStatusFail;

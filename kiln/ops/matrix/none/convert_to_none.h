@@ -13,6 +13,10 @@ namespace kiln {
 // scaling copy the rows. Null when either type is unsupported (F64, ...).
 ConvertRowsFn GetConvertRowsNone(ElemType src_type, ElemType dst_type, bool scaled);
 
+// The plain kernel for IsU8ExactScale's case (U8 source, integer
+// destination), in 16-bit integers; null for float destinations.
+ConvertRowsFn GetConvertRowsU8ExactNone(ElemType dst_type);
+
 // Plain scalar kernels, one row range per call: on the calling thread, or
 // over the worker pool's compute threads when the target flag is on.
 // Owned by the ConvertTo op that selected it (shared).

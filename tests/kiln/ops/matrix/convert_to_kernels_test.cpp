@@ -3,6 +3,8 @@
 // choice, and plain versus vector bit for bit on random data.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -253,6 +255,56 @@ TEST(ConvertToKernelsCrossCheck, NeonMatchesNoneForEveryTypePairAndMethod) {
       }
     }
   }
+}
+
+TEST(ConvertToKernelsMethod, IsU8ExactScale_AcceptsOnlyScalesExactIn16Bits) {
+  EXPECT_TRUE(kiln::IsU8ExactScale(kiln::QX_U8, kiln::QX_U16, 255.0f, 0.0f));
+  EXPECT_TRUE(kiln::IsU8ExactScale(kiln::QX_U8, kiln::QX_S32, 257.0f, 0.0f));   // 65535
+  EXPECT_TRUE(kiln::IsU8ExactScale(kiln::QX_U8, kiln::QX_U8, 0.0f, 65535.0f));
+  EXPECT_FALSE(kiln::IsU8ExactScale(kiln::QX_U8, kiln::QX_U16, 257.0f, 1.0f));  // 65536
+  EXPECT_FALSE(kiln::IsU8ExactScale(kiln::QX_U8, kiln::QX_U16, 2.5f, 0.0f));
+  EXPECT_FALSE(kiln::IsU8ExactScale(kiln::QX_U8, kiln::QX_U16, 2.0f, 0.5f));
+  EXPECT_FALSE(kiln::IsU8ExactScale(kiln::QX_U8, kiln::QX_U16, -1.0f, 0.0f));
+  EXPECT_FALSE(kiln::IsU8ExactScale(kiln::QX_U8, kiln::QX_S16, 3.0f, -1.0f));
+  EXPECT_FALSE(kiln::IsU8ExactScale(kiln::QX_U8, kiln::QX_F32, 255.0f, 0.0f));
+  EXPECT_FALSE(kiln::IsU8ExactScale(kiln::QX_S8, kiln::QX_U16, 255.0f, 0.0f));
+  EXPECT_FALSE(kiln::IsU8ExactScale(kiln::QX_U8, kiln::QX_U16, std::nanf(""), 0.0f));
+}
+
+TEST(ConvertToKernelsCrossCheck, U8ExactKernelsMatchTheFloatFormula) {
+  // Every U8 value, repeated over an odd row, for scales around the limits
+  // of each integer destination.
+  std::vector<uint8_t> row(3 * 256 + 13);
+  for (size_t i = 0; i < row.size(); ++i) row[i] = static_cast<uint8_t>(i * 7);
+  const Factors factors[] = {{255.0f, 0.0f}, {256.0f, 255.0f}, {257.0f, 0.0f}, {1.0f, 7.0f},   {0.0f, 300.0f},
+                             {2.0f, 0.0f},   {128.0f, 1.0f},   {129.0f, 0.0f}, {3.0f, 64770.0f}};
+  const ElemType dsts[] = {kiln::QX_U8, kiln::QX_S8, kiln::QX_U16, kiln::QX_S16, kiln::QX_U32, kiln::QX_S32};
+  for (const Factors& f : factors) {
+    ASSERT_TRUE(kiln::IsU8ExactScale(kiln::QX_U8, kiln::QX_U16, f.alpha, f.beta)) << f.alpha << " " << f.beta;
+    for (ElemType dt : dsts) {
+      const kiln::ConvertRowsFn reference = kiln::GetConvertRowsNone(kiln::QX_U8, dt, true);
+      const size_t bytes = row.size() * kiln::ElemTypeSize(dt);
+      std::vector<uint8_t> expected(bytes), out(bytes);
+      kiln::ConvertRowsArgs a;
+      a.src = row.data();
+      a.src_pitch = static_cast<int64_t>(row.size());
+      a.dst_pitch = static_cast<int64_t>(bytes);
+      a.elems = static_cast<int32_t>(row.size());
+      a.alpha = f.alpha;
+      a.beta = f.beta;
+      a.dst = expected.data();
+      reference(a, 0, 1);
+      for (kiln::ConvertRowsFn fn : {kiln::GetConvertRowsU8ExactNone(dt), kiln::GetConvertRowsU8ExactNeon(dt)}) {
+        ASSERT_NE(fn, nullptr);
+        std::fill(out.begin(), out.end(), 0x5A);
+        a.dst = out.data();
+        fn(a, 0, 1);
+        EXPECT_EQ(out, expected) << kiln::ElemTypeName(dt) << " alpha " << f.alpha << " beta " << f.beta;
+      }
+    }
+  }
+  EXPECT_EQ(kiln::GetConvertRowsU8ExactNone(kiln::QX_F32), nullptr);
+  EXPECT_EQ(kiln::GetConvertRowsU8ExactNeon(kiln::QX_F16), nullptr);
 }
 
 TEST(ConvertToKernelsCrossCheck, InPlaceConversionConvertsEachElementOnce) {

@@ -34,32 +34,40 @@ struct U32x16 {
   uint32x4_t v[4];
 };
 
+// f(0) .. f(3) written out, so the four registers of a group stay in
+// registers at -O2 instead of going through the stack in a loop.
+template <class F>
+inline void Each4(F&& f) {
+  f(0);
+  f(1);
+  f(2);
+  f(3);
+}
+
 // ---- Loads: 16 elements widened to 32-bit lanes ----------------------------
 
 template <ElemType kSrc>
 inline S32x16 LoadS32(const RawOf<kSrc>* p) {
   if constexpr (kSrc == QX_U8) {
-    const uint8x16_t b = vld1q_u8(p);
-    const uint16x8_t lo = vmovl_u8(vget_low_u8(b));
-    const uint16x8_t hi = vmovl_u8(vget_high_u8(b));
-    return {{vreinterpretq_s32_u32(vmovl_u16(vget_low_u16(lo))), vreinterpretq_s32_u32(vmovl_u16(vget_high_u16(lo))),
-             vreinterpretq_s32_u32(vmovl_u16(vget_low_u16(hi))), vreinterpretq_s32_u32(vmovl_u16(vget_high_u16(hi)))}};
+    const uint16x8x2_t w = neon::MovlU8Pair(vld1q_u8(p));
+    const uint32x4x2_t lo = neon::MovlU16Pair(w.val[0]);
+    const uint32x4x2_t hi = neon::MovlU16Pair(w.val[1]);
+    return {{vreinterpretq_s32_u32(lo.val[0]), vreinterpretq_s32_u32(lo.val[1]), vreinterpretq_s32_u32(hi.val[0]),
+             vreinterpretq_s32_u32(hi.val[1])}};
   } else if constexpr (kSrc == QX_S8) {
-    const int8x16_t b = vld1q_s8(p);
-    const int16x8_t lo = vmovl_s8(vget_low_s8(b));
-    const int16x8_t hi = vmovl_s8(vget_high_s8(b));
-    return {{vmovl_s16(vget_low_s16(lo)), vmovl_s16(vget_high_s16(lo)), vmovl_s16(vget_low_s16(hi)),
-             vmovl_s16(vget_high_s16(hi))}};
+    const int16x8x2_t w = neon::MovlS8Pair(vld1q_s8(p));
+    const int32x4x2_t lo = neon::MovlS16Pair(w.val[0]);
+    const int32x4x2_t hi = neon::MovlS16Pair(w.val[1]);
+    return {{lo.val[0], lo.val[1], hi.val[0], hi.val[1]}};
   } else if constexpr (kSrc == QX_U16) {
-    const uint16x8_t lo = vld1q_u16(p);
-    const uint16x8_t hi = vld1q_u16(p + 8);
-    return {{vreinterpretq_s32_u32(vmovl_u16(vget_low_u16(lo))), vreinterpretq_s32_u32(vmovl_u16(vget_high_u16(lo))),
-             vreinterpretq_s32_u32(vmovl_u16(vget_low_u16(hi))), vreinterpretq_s32_u32(vmovl_u16(vget_high_u16(hi)))}};
+    const uint32x4x2_t lo = neon::MovlU16Pair(vld1q_u16(p));
+    const uint32x4x2_t hi = neon::MovlU16Pair(vld1q_u16(p + 8));
+    return {{vreinterpretq_s32_u32(lo.val[0]), vreinterpretq_s32_u32(lo.val[1]), vreinterpretq_s32_u32(hi.val[0]),
+             vreinterpretq_s32_u32(hi.val[1])}};
   } else if constexpr (kSrc == QX_S16) {
-    const int16x8_t lo = vld1q_s16(p);
-    const int16x8_t hi = vld1q_s16(p + 8);
-    return {{vmovl_s16(vget_low_s16(lo)), vmovl_s16(vget_high_s16(lo)), vmovl_s16(vget_low_s16(hi)),
-             vmovl_s16(vget_high_s16(hi))}};
+    const int32x4x2_t lo = neon::MovlS16Pair(vld1q_s16(p));
+    const int32x4x2_t hi = neon::MovlS16Pair(vld1q_s16(p + 8));
+    return {{lo.val[0], lo.val[1], hi.val[0], hi.val[1]}};
   } else {
     static_assert(kSrc == QX_S32, "U32 loads as U32x16, floats as F32x16");
     return {{vld1q_s32(p), vld1q_s32(p + 4), vld1q_s32(p + 8), vld1q_s32(p + 12)}};
@@ -93,26 +101,24 @@ inline F32x16 LoadF32(const RawOf<kSrc>* p) {
 
 template <ElemType kDst>
 inline void StoreS32(RawOf<kDst>* p, const S32x16& x) {
+  // Through int16 first: saturating twice equals saturating once, since the
+  // 8-bit ranges lie inside the 16-bit one.
   if constexpr (kDst == QX_U8) {
-    const uint16x8_t a = vcombine_u16(vqmovun_s32(x.v[0]), vqmovun_s32(x.v[1]));
-    const uint16x8_t b = vcombine_u16(vqmovun_s32(x.v[2]), vqmovun_s32(x.v[3]));
-    vst1q_u8(p, vcombine_u8(vqmovn_u16(a), vqmovn_u16(b)));
+    vst1q_u8(p, neon::QmovunS16Pair(neon::QmovnS32Pair(x.v[0], x.v[1]), neon::QmovnS32Pair(x.v[2], x.v[3])));
   } else if constexpr (kDst == QX_S8) {
-    const int16x8_t a = vcombine_s16(vqmovn_s32(x.v[0]), vqmovn_s32(x.v[1]));
-    const int16x8_t b = vcombine_s16(vqmovn_s32(x.v[2]), vqmovn_s32(x.v[3]));
-    vst1q_s8(p, vcombine_s8(vqmovn_s16(a), vqmovn_s16(b)));
+    vst1q_s8(p, neon::QmovnS16Pair(neon::QmovnS32Pair(x.v[0], x.v[1]), neon::QmovnS32Pair(x.v[2], x.v[3])));
   } else if constexpr (kDst == QX_U16) {
-    vst1q_u16(p, vcombine_u16(vqmovun_s32(x.v[0]), vqmovun_s32(x.v[1])));
-    vst1q_u16(p + 8, vcombine_u16(vqmovun_s32(x.v[2]), vqmovun_s32(x.v[3])));
+    vst1q_u16(p, neon::QmovunS32PairAnyInput(x.v[0], x.v[1]));
+    vst1q_u16(p + 8, neon::QmovunS32PairAnyInput(x.v[2], x.v[3]));
   } else if constexpr (kDst == QX_S16) {
-    vst1q_s16(p, vcombine_s16(vqmovn_s32(x.v[0]), vqmovn_s32(x.v[1])));
-    vst1q_s16(p + 8, vcombine_s16(vqmovn_s32(x.v[2]), vqmovn_s32(x.v[3])));
+    vst1q_s16(p, neon::QmovnS32Pair(x.v[0], x.v[1]));
+    vst1q_s16(p + 8, neon::QmovnS32Pair(x.v[2], x.v[3]));
   } else if constexpr (kDst == QX_U32) {
     const int32x4_t zero = vdupq_n_s32(0);
-    for (int i = 0; i < 4; ++i) vst1q_u32(p + 4 * i, vreinterpretq_u32_s32(vmaxq_s32(x.v[i], zero)));
+    Each4([&](int i) { vst1q_u32(p + 4 * i, vreinterpretq_u32_s32(vmaxq_s32(x.v[i], zero))); });
   } else {
     static_assert(kDst == QX_S32, "float destinations store F32x16");
-    for (int i = 0; i < 4; ++i) vst1q_s32(p + 4 * i, x.v[i]);
+    Each4([&](int i) { vst1q_s32(p + 4 * i, x.v[i]); });
   }
 }
 
@@ -138,19 +144,23 @@ inline void StoreU32(RawOf<kDst>* p, const U32x16& x) {
   } else {
     static_assert(kDst == QX_S32, "U32 to U32 is a copy, float destinations store F32x16");
     const uint32x4_t m = vdupq_n_u32(2147483647u);
-    for (int i = 0; i < 4; ++i) vst1q_s32(p + 4 * i, vreinterpretq_s32_u32(vminq_u32(x.v[i], m)));
+    Each4([&](int i) { vst1q_s32(p + 4 * i, vreinterpretq_s32_u32(vminq_u32(x.v[i], m))); });
   }
 }
 
 template <ElemType kDst>
 inline void StoreF32(RawOf<kDst>* p, const F32x16& x) {
   if constexpr (kDst == QX_F32) {
-    for (int i = 0; i < 4; ++i) vst1q_f32(p + 4 * i, x.v[i]);
+    Each4([&](int i) { vst1q_f32(p + 4 * i, x.v[i]); });
   } else if constexpr (kDst == QX_F16) {
     vst1q_u16(p, vcombine_u16(neon::CvtF16BitsF32(x.v[0]), neon::CvtF16BitsF32(x.v[1])));
     vst1q_u16(p + 8, vcombine_u16(neon::CvtF16BitsF32(x.v[2]), neon::CvtF16BitsF32(x.v[3])));
   } else if constexpr (kDst == QX_U32) {
-    for (int i = 0; i < 4; ++i) vst1q_u32(p + 4 * i, neon::CvtnqU32F32(x.v[i]));
+    Each4([&](int i) { vst1q_u32(p + 4 * i, neon::CvtnqU32F32(x.v[i])); });
+  } else if constexpr (kDst == QX_U8 || kDst == QX_U16) {
+    const S32x16 s = {{neon::CvtnqS32F32ForUnsignedNarrow(x.v[0]), neon::CvtnqS32F32ForUnsignedNarrow(x.v[1]),
+                       neon::CvtnqS32F32ForUnsignedNarrow(x.v[2]), neon::CvtnqS32F32ForUnsignedNarrow(x.v[3])}};
+    StoreS32<kDst>(p, s);
   } else {
     // Saturating to int32 first and then to the narrow type equals
     // saturating once, since every bound is an integer.
@@ -164,7 +174,7 @@ inline void StoreF32(RawOf<kDst>* p, const F32x16& x) {
 
 template <CvtMethod kMethod>
 inline F32x16 Apply(F32x16 x, float32x4_t alpha, float32x4_t beta) {
-  for (int i = 0; i < 4; ++i) {
+  Each4([&](int i) {
     if constexpr (kMethod == CvtMethod::MUL_ADD) {
       x.v[i] = vaddq_f32(vmulq_f32(x.v[i], alpha), beta);
     } else if constexpr (kMethod == CvtMethod::MUL_ONLY) {
@@ -172,7 +182,7 @@ inline F32x16 Apply(F32x16 x, float32x4_t alpha, float32x4_t beta) {
     } else if constexpr (kMethod == CvtMethod::ADD_ONLY) {
       x.v[i] = vaddq_f32(x.v[i], beta);
     }
-  }
+  });
   return x;
 }
 
@@ -210,6 +220,51 @@ void NeonRows(const ConvertRowsArgs& a, int32_t row_begin, int32_t row_end) {
         d[x] = matrix::ConvertElemScaled<kSrc, kDst>(s[x], a.alpha, a.beta);
       }
     }
+  }
+}
+
+// IsU8ExactScale's case: x * alpha + beta in 16-bit lanes (no lane can
+// wrap), then narrowed or widened to the destination.
+template <ElemType kDst>
+inline void StoreU16Pair(RawOf<kDst>* p, uint16x8_t a, uint16x8_t b) {
+  if constexpr (kDst == QX_U8) {
+    vst1q_u8(p, neon::QmovnU16Pair(a, b));
+  } else if constexpr (kDst == QX_S8) {
+    const uint16x8_t top = vdupq_n_u16(127);
+    vst1q_s8(p, vreinterpretq_s8_u8(neon::QmovnU16Pair(vminq_u16(a, top), vminq_u16(b, top))));
+  } else if constexpr (kDst == QX_U16) {
+    vst1q_u16(p, a);
+    vst1q_u16(p + 8, b);
+  } else if constexpr (kDst == QX_S16) {
+    const uint16x8_t top = vdupq_n_u16(32767);
+    vst1q_s16(p, vreinterpretq_s16_u16(vminq_u16(a, top)));
+    vst1q_s16(p + 8, vreinterpretq_s16_u16(vminq_u16(b, top)));
+  } else {
+    static_assert(kDst == QX_U32 || kDst == QX_S32, "integer destinations only");
+    const uint32x4x2_t lo = neon::MovlU16Pair(a);
+    const uint32x4x2_t hi = neon::MovlU16Pair(b);
+    auto* q = reinterpret_cast<uint32_t*>(p);
+    vst1q_u32(q, lo.val[0]);
+    vst1q_u32(q + 4, lo.val[1]);
+    vst1q_u32(q + 8, hi.val[0]);
+    vst1q_u32(q + 12, hi.val[1]);
+  }
+}
+
+template <ElemType kDst>
+void U8ExactRows(const ConvertRowsArgs& a, int32_t row_begin, int32_t row_end) {
+  const uint16x8_t alpha = vdupq_n_u16(static_cast<uint16_t>(a.alpha));
+  const uint16x8_t beta = vdupq_n_u16(static_cast<uint16_t>(a.beta));
+  const int32_t n = a.elems;
+  for (int32_t y = row_begin; y < row_end; ++y) {
+    const uint8_t* s = a.src + y * a.src_pitch;
+    auto* d = reinterpret_cast<RawOf<kDst>*>(a.dst + y * a.dst_pitch);
+    int32_t x = 0;
+    for (; x <= n - kStep; x += kStep) {
+      const uint16x8x2_t w = neon::MovlU8Pair(vld1q_u8(s + x));
+      StoreU16Pair<kDst>(d + x, vmlaq_u16(beta, w.val[0], alpha), vmlaq_u16(beta, w.val[1], alpha));
+    }
+    for (; x < n; ++x) d[x] = matrix::ConvertElemScaled<QX_U8, kDst>(s[x], a.alpha, a.beta);
   }
 }
 
@@ -277,9 +332,24 @@ ConvertRowsFn GetConvertRowsNeon(ElemType src_type, ElemType dst_type, CvtMethod
   }
 }
 
+ConvertRowsFn GetConvertRowsU8ExactNeon(ElemType dst_type) {
+  switch (dst_type) {
+    case QX_U8: return &U8ExactRows<QX_U8>;
+    case QX_S8: return &U8ExactRows<QX_S8>;
+    case QX_U16: return &U8ExactRows<QX_U16>;
+    case QX_S16: return &U8ExactRows<QX_S16>;
+    case QX_U32: return &U8ExactRows<QX_U32>;
+    case QX_S32: return &U8ExactRows<QX_S32>;
+    default: return nullptr;
+  }
+}
+
 template <ElemType kDst>
 Status ConvertToNeon::RunHelper(CvtMethod method) {
-  const ConvertRowsFn fn = GetConvertRowsNeon(m_src->GetElemType(), kDst, method);
+  const ElemType src_type = m_src->GetElemType();
+  const ConvertRowsFn fn = method != CvtMethod::NO_SCALE && IsU8ExactScale(src_type, kDst, m_alpha, m_beta)
+                               ? GetConvertRowsU8ExactNeon(kDst)
+                               : GetConvertRowsNeon(src_type, kDst, method);
   Status status = kStatusFail;
   if (fn != nullptr) {
     status = RunRows(fn, true, "GetWorkerPool failed");

@@ -14,6 +14,10 @@ namespace kiln {
 // destination (ChooseCvtMethod never picks that).
 ConvertRowsFn GetConvertRowsNeon(ElemType src_type, ElemType dst_type, CvtMethod method);
 
+// The vector kernel for IsU8ExactScale's case (U8 source, integer
+// destination), in 16-bit lanes; null for float destinations.
+ConvertRowsFn GetConvertRowsU8ExactNeon(ElemType dst_type);
+
 // Vector kernels, always run through the worker pool's ParallelFor.
 // Owned by the ConvertTo op that selected it (shared).
 class ConvertToNeon : public ConvertToImpl {

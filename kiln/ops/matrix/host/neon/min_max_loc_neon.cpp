@@ -215,34 +215,27 @@ void BlockMinMax(const RawOf<kType>* row, int32_t begin, int32_t end, CmpOf<kTyp
     *block_max = mx;
     return;
   }
-  V mn[Ops::kRegs];
-  V mx[Ops::kRegs];
-  for (int i = 0; i < Ops::kRegs; ++i) {
-    mn[i] = Ops::Dup(HighStart<kType>());
-    mx[i] = Ops::Dup(LowStart<kType>());
-  }
-  V v[Ops::kRegs];
+  // Each step folds its registers first, so one running minimum and one
+  // running maximum carry the loop.
+  V mn = Ops::Dup(HighStart<kType>());
+  V mx = Ops::Dup(LowStart<kType>());
+  const auto step = [&mn, &mx](const RawOf<kType>* p) {
+    V v[Ops::kRegs];
+    Ops::Load(p, v);
+    V lo = v[0];
+    V hi = v[0];
+    for (int i = 1; i < Ops::kRegs; ++i) {
+      lo = Ops::Min(lo, v[i]);
+      hi = Ops::Max(hi, v[i]);
+    }
+    mn = Ops::Min(mn, lo);
+    mx = Ops::Max(mx, hi);
+  };
   int32_t x = begin;
-  for (; x <= end - kStep; x += kStep) {
-    Ops::Load(row + x, v);
-    for (int i = 0; i < Ops::kRegs; ++i) {
-      mn[i] = Ops::Min(mn[i], v[i]);
-      mx[i] = Ops::Max(mx[i], v[i]);
-    }
-  }
-  if (x < end) {
-    Ops::Load(row + end - kStep, v);
-    for (int i = 0; i < Ops::kRegs; ++i) {
-      mn[i] = Ops::Min(mn[i], v[i]);
-      mx[i] = Ops::Max(mx[i], v[i]);
-    }
-  }
-  for (int i = 1; i < Ops::kRegs; ++i) {
-    mn[0] = Ops::Min(mn[0], mn[i]);
-    mx[0] = Ops::Max(mx[0], mx[i]);
-  }
-  *block_min = Ops::MinLanes(mn[0]);
-  *block_max = Ops::MaxLanes(mx[0]);
+  for (; x <= end - kStep; x += kStep) step(row + x);
+  if (x < end) step(row + end - kStep);
+  *block_min = Ops::MinLanes(mn);
+  *block_max = Ops::MaxLanes(mx);
 }
 
 // One record per row: a block's extreme replaces the running one only when

@@ -75,6 +75,21 @@ inline int32x4_t CvtnqS32F32(float32x4_t v) {
 #endif
 }
 
+// vcvtnq_s32_f32 for lanes narrowed right after to U8 or U16 (saturating
+// unsigned narrows): only lanes in [0, 65536) need exact results; larger
+// ones may give anything from 65536 up, and NaN, negative lanes anything
+// up to 0. On x86 one min before cvtps2dq does that: minps(c, v) passes a
+// NaN v through, and cvtps2dq turns it (and any overflow) into INT32_MIN.
+inline int32x4_t CvtnqS32F32ForUnsignedNarrow(float32x4_t v) {
+#if KILN_NEON_NATIVE
+  return vcvtnq_s32_f32(v);
+#elif defined(SIMDE_X86_SSE2_NATIVE)
+  return simde_int32x4_from_m128i(_mm_cvtps_epi32(_mm_min_ps(_mm_set1_ps(65536.0f), simde_float32x4_to_m128(v))));
+#else
+  return CvtnqS32F32(v);
+#endif
+}
+
 // vcvtnq_u32_f32: round to nearest (ties to even), saturate to
 // [0, UINT32_MAX], NaN -> 0.
 inline uint32x4_t CvtnqU32F32(float32x4_t v) {
@@ -106,6 +121,93 @@ inline uint32x4_t CvtnqU32F32(float32x4_t v) {
     }
   }
   return vld1q_u32(out);
+#endif
+}
+
+// vcombine of two vqmovun_s32 for any int32 lanes. (QmovunS32Pair below
+// biases first and so expects lanes above INT32_MIN + 32768; rounded floats
+// reach INT32_MIN.) Negative lanes are cleared before the same biased pack.
+inline uint16x8_t QmovunS32PairAnyInput(int32x4_t a, int32x4_t b) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i bias = _mm_set1_epi32(32768);
+  __m128i x = simde_int32x4_to_m128i(a);
+  __m128i y = simde_int32x4_to_m128i(b);
+  x = _mm_and_si128(x, _mm_cmpgt_epi32(x, zero));
+  y = _mm_and_si128(y, _mm_cmpgt_epi32(y, zero));
+  const __m128i packed = _mm_packs_epi32(_mm_sub_epi32(x, bias), _mm_sub_epi32(y, bias));
+  return simde_uint16x8_from_m128i(_mm_xor_si128(packed, _mm_set1_epi16(static_cast<int16_t>(0x8000))));
+#else
+  return vcombine_u16(vqmovun_s32(a), vqmovun_s32(b));
+#endif
+}
+
+// vmovl_u8 / vmovl_s8 / vmovl_u16 / vmovl_s16 of both halves:
+// {vmovl(vget_low(v)), vmovl_high(v)}. SIMDe widens each 64-bit half
+// through shuffles; SSE2 unpacks with zero (or the sign) directly.
+inline uint16x8x2_t MovlU8Pair(uint8x16_t v) {
+  uint16x8x2_t r;
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  const __m128i x = simde_uint8x16_to_m128i(v);
+  r.val[0] = simde_uint16x8_from_m128i(_mm_unpacklo_epi8(x, _mm_setzero_si128()));
+  r.val[1] = simde_uint16x8_from_m128i(_mm_unpackhi_epi8(x, _mm_setzero_si128()));
+#else
+  r.val[0] = vmovl_u8(vget_low_u8(v));
+  r.val[1] = vmovl_high_u8(v);
+#endif
+  return r;
+}
+
+inline int16x8x2_t MovlS8Pair(int8x16_t v) {
+  int16x8x2_t r;
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  const __m128i x = simde_int8x16_to_m128i(v);
+  r.val[0] = simde_int16x8_from_m128i(_mm_srai_epi16(_mm_unpacklo_epi8(x, x), 8));
+  r.val[1] = simde_int16x8_from_m128i(_mm_srai_epi16(_mm_unpackhi_epi8(x, x), 8));
+#else
+  r.val[0] = vmovl_s8(vget_low_s8(v));
+  r.val[1] = vmovl_high_s8(v);
+#endif
+  return r;
+}
+
+inline uint32x4x2_t MovlU16Pair(uint16x8_t v) {
+  uint32x4x2_t r;
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  const __m128i x = simde_uint16x8_to_m128i(v);
+  r.val[0] = simde_uint32x4_from_m128i(_mm_unpacklo_epi16(x, _mm_setzero_si128()));
+  r.val[1] = simde_uint32x4_from_m128i(_mm_unpackhi_epi16(x, _mm_setzero_si128()));
+#else
+  r.val[0] = vmovl_u16(vget_low_u16(v));
+  r.val[1] = vmovl_high_u16(v);
+#endif
+  return r;
+}
+
+inline int32x4x2_t MovlS16Pair(int16x8_t v) {
+  int32x4x2_t r;
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  const __m128i x = simde_int16x8_to_m128i(v);
+  r.val[0] = simde_int32x4_from_m128i(_mm_srai_epi32(_mm_unpacklo_epi16(x, x), 16));
+  r.val[1] = simde_int32x4_from_m128i(_mm_srai_epi32(_mm_unpackhi_epi16(x, x), 16));
+#else
+  r.val[0] = vmovl_s16(vget_low_s16(v));
+  r.val[1] = vmovl_high_s16(v);
+#endif
+  return r;
+}
+
+// vcombine of two vqmovn_u16: unsigned 16 -> 8 bits with saturation (the
+// lanes are first lowered to 255, since packus reads them as signed).
+inline uint8x16_t QmovnU16Pair(uint16x8_t a, uint16x8_t b) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  const __m128i x = simde_uint16x8_to_m128i(a);
+  const __m128i y = simde_uint16x8_to_m128i(b);
+  const __m128i top = _mm_set1_epi16(255);
+  return simde_uint8x16_from_m128i(
+      _mm_packus_epi16(_mm_sub_epi16(x, _mm_subs_epu16(x, top)), _mm_sub_epi16(y, _mm_subs_epu16(y, top))));
+#else
+  return vcombine_u8(vqmovn_u16(a), vqmovn_u16(b));
 #endif
 }
 
