@@ -1,5 +1,8 @@
 #include "nevo_engine/nevo_wrapper_factory.h"
 
+#include "algo/nevo_algo_hdr/nevo_hdr_wrapper.h"
+#include "algo/nevo_algo_hdsr/nevo_hdsr_wrapper.h"
+
 WrapperRow NevoWrapperRow(int t, int vendor) {
   const bool arc = vendor == NEVO_VENDOR_ARCSOFT;
   WrapperRow row;
@@ -62,6 +65,10 @@ std::shared_ptr<AlgoWrapper> NevoCreateWrapper(const WrapperRow& row, kiln::Cont
   switch (row.cls) {
     case WrapperClass::kEmpty:
       return std::make_shared<EmptyWrapper>(ctx, config, type);
+    case WrapperClass::kHdr:
+      return std::make_shared<HdrWrapper>(ctx, config, type);
+    case WrapperClass::kHdsr:
+      return std::make_shared<HdsrWrapper>(ctx, config, type);
     default:
       // Adapters of the vendor libraries join this table as they are built.
       return nullptr;
