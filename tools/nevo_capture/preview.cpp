@@ -10,7 +10,8 @@ namespace nevo_capture {
 namespace {
 
 // 8-bit sRGB codes of 4096 linear steps: finer than one code everywhere
-// except the very darkest shadows, where the curve is steepest.
+// except the very darkest shadows, where the curve is steepest. One
+// process-wide constant instance (Srgb()), read-only after construction.
 class SrgbTable {
  public:
   SrgbTable() {
