@@ -82,7 +82,9 @@ bool HalCapture::Step(const char* call, int status, double ms, CaptureResult* re
     result->status = status;
     result->failed_call = call;
   }
-  return status == 0;
+  // 1002301: the module turned an algorithm error into its EV0 fallback; a
+  // HAL goes on with the capture and still gets a picture.
+  return status == 0 || status == NEVO_ERR_BYPASSED;
 }
 
 U16View HalCapture::OutputView() const {
@@ -139,6 +141,7 @@ bool HalCapture::Run(CaptureResult* result) {
 
   NevoConfig config;
   std::memset(&config, 0, sizeof(config));
+  config.bokeh_depth_enable = depth_ != nullptr ? 1 : 0;
   NevoHandle handle = nullptr;
   const bool created = Timed("NevoCreate", result, [&] {
     int status = 0;
@@ -157,6 +160,11 @@ bool HalCapture::Run(CaptureResult* result) {
     const std::string name = "NevoAddFrame[" + std::to_string(i) + "]";
     ok = Timed(name.c_str(), result, [&] { return NevoAddFrame(handle, &records[i], &output_); });
   }
+  // Depth runs once the burst is in: with sync_mode 3 the call waits for
+  // the capture's algorithm, so it must not come before the last frame.
+  if (ok && depth_ != nullptr) {
+    ok = Timed("NevoSetDepthParam", result, [&] { return NevoSetDepthParam(handle, depth_); });
+  }
   if (ok && options_.select) {
     int index = -1;
     ok = Timed("NevoSelectAnchor", result, [&] { return NevoSelectAnchor(handle, &index); });
@@ -170,7 +178,7 @@ bool HalCapture::Run(CaptureResult* result) {
   result->exif.assign(output_.exif_info, strnlen(output_.exif_info, sizeof(output_.exif_info)));
   result->anchor_reported = anchor_reported_.load();
   result->anchor_calls = anchor_calls_.load();
-  return result->status == 0;
+  return result->status == 0 || result->status == NEVO_ERR_BYPASSED;
 }
 
 }  // namespace nevo_capture

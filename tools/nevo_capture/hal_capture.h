@@ -35,9 +35,14 @@ class HalCapture {
  public:
   HalCapture(const CaptureOptions& options, const Burst& burst, int output_format);
 
+  // Portrait captures: Create enables bokeh depth and the block is handed to
+  // NevoSetDepthParam after the last frame. Not owned; must outlive Run.
+  void SetDepthParam(const NevoDepthParam* depth) { depth_ = depth; }
+
   // Create, Init, Start, AddFrame per frame, Run or SelectAnchor, Unit,
   // Destroy. Once a handle exists, Unit and Destroy are called even after a
-  // failure. Returns true when every call returned 0.
+  // failure. Returns true when every call returned 0 (or 1002301, the EV0
+  // fallback, after which the capture goes on).
   bool Run(CaptureResult* result);
 
   const NevoImage& output_image() const { return output_.img[0]; }
@@ -57,6 +62,7 @@ class HalCapture {
   const Burst& burst_;
   std::vector<HalBuffer> inputs_;
   HalBuffer output_buffer_;
+  const NevoDepthParam* depth_ = nullptr;
   NevoOutput output_{};
   std::atomic<int> anchor_reported_{-1};
   std::atomic<int> anchor_calls_{0};

@@ -11,13 +11,15 @@
 extern "C" {
 #endif
 
+/* Failures end in 9xx: the module's run protection treats them as
+ * recoverable and falls back to the EV0 frame. */
 #define ZRV_HDR_OK 0
-#define ZRV_HDR_ERR_PARAM 101
-#define ZRV_HDR_ERR_HANDLE 102
-#define ZRV_HDR_ERR_STATE 103
-#define ZRV_HDR_ERR_MEMORY 104
-#define ZRV_HDR_ERR_CANCELLED 105
-#define ZRV_HDR_ERR_FORMAT 106
+#define ZRV_HDR_ERR_PARAM 1005901
+#define ZRV_HDR_ERR_HANDLE 1005902
+#define ZRV_HDR_ERR_STATE 1005903
+#define ZRV_HDR_ERR_MEMORY 1005904
+#define ZRV_HDR_ERR_CANCELLED 1005905
+#define ZRV_HDR_ERR_FORMAT 1005906
 
 #define ZRV_HDR_MAX_INPUT 16
 #define ZRV_HDR_MAX_OUTPUT 3
