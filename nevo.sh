@@ -4,7 +4,7 @@
 #                        (nevo-capture with its defaults; extra arguments go to it)
 #   ./nevo.sh test       install missing packages, build, run the whole test suite
 #   ./nevo.sh sanitize   the suite built with AddressSanitizer + UndefinedBehaviorSanitizer
-#   ./nevo.sh tsan       the kiln runtime tests built with ThreadSanitizer
+#   ./nevo.sh tsan       the threaded tests (kiln, wrapper, engine) with ThreadSanitizer
 #   ./nevo.sh aarch64    cross build for AArch64, suite run under qemu-user
 #   ./nevo.sh fuzz [s]   the JSON loader fuzz target for s seconds (default 60)
 #   ./nevo.sh bench      build and run the benchmarks (ours beside OpenCV)
@@ -68,11 +68,13 @@ case "$cmd" in
     ;;
   tsan)
     ensure_packages
-    # Only the kiln runtime and operator tests: the threads live there.
+    # The threaded parts: kiln's runtime and operators, the capture
+    # lifecycle of the wrapper base and the engine.
+    labels='kiln|nevo_algo_wrapper|nevo_engine'
     cmake -S "$ROOT" -B "$ROOT/build/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNEVO_SANITIZE=thread >/dev/null
-    targets=$(cd "$ROOT/build/tsan" && ctest -N -L kiln | sed -n 's/^ *Test *#[0-9]*: *//p')
+    targets=$(cd "$ROOT/build/tsan" && ctest -N -L "$labels" | sed -n 's/^ *Test *#[0-9]*: *//p')
     cmake --build "$ROOT/build/tsan" -j "$JOBS" --target $targets
-    TSAN_OPTIONS=halt_on_error=1 run_ctest "$ROOT/build/tsan" -L kiln "$@"
+    TSAN_OPTIONS=halt_on_error=1 run_ctest "$ROOT/build/tsan" -L "$labels" "$@"
     ;;
   fuzz)
     ensure_packages
