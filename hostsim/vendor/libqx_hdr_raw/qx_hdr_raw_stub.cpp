@@ -34,10 +34,12 @@ struct Faults {
   bool black = false;
   bool null_handle = false;
   bool ignore_cancel = false;
+  bool skip_work = false;
 };
 
 struct Records {
   HDR_FRAME_INFO infos[ZRV_HDR_MAX_INPUT];
+  HDR_RAW_OFFSCREEN images[ZRV_HDR_MAX_INPUT];
   HDR_RAW_OUTPUTINFO output;
 };
 
@@ -200,6 +202,20 @@ void WriteRgb(const std::vector<float>& x, const Geometry& g, const HDR_FRAME_IN
   }
 }
 
+void FillOutputInfo(const Session& s, int anchor, HDR_OUTPUT_INFO* output_info) {
+  const HDR_FRAME_INFO& info = s.infos[anchor];
+  output_info->nr_gain_thresh = info.sensor_gain * info.isp_gain;
+  output_info->xdr_linear_raw_ratio = 1.0f;
+  output_info->aitone_flag = 0;
+  output_info->rgb_dehaze_saturation_adjust = 1.0f;
+  output_info->rgb_dehaze_face_hue = 0.0f;
+  output_info->rgb_dehaze_face_hue_after = 0.0f;
+  if (output_info->exif != nullptr && output_info->exif_size > 0) {
+    std::snprintf(output_info->exif, static_cast<size_t>(output_info->exif_size),
+                  "qx_hdr_raw frames=%d anchor=%d ev0=%d", s.count, anchor, info.ev_value);
+  }
+}
+
 }  // namespace
 
 extern "C" {
@@ -215,6 +231,12 @@ int QxHdrStubControl(const char* op, const char* entry, int value, void* out) {
   if (std::strcmp(op, "black") == 0) return g_faults.black = value != 0, 0;
   if (std::strcmp(op, "null_handle") == 0) return g_faults.null_handle = value != 0, 0;
   if (std::strcmp(op, "ignore_cancel") == 0) return g_faults.ignore_cancel = value != 0, 0;
+  if (std::strcmp(op, "skip_work") == 0) return g_faults.skip_work = value != 0, 0;
+  if (std::strcmp(op, "image") == 0) {
+    if (out == nullptr || value < 0 || value >= ZRV_HDR_MAX_INPUT) return -1;
+    std::memcpy(out, &g_records.images[value], sizeof(HDR_RAW_OFFSCREEN));
+    return 0;
+  }
   if (std::strcmp(op, "frame_info") == 0) {
     if (out == nullptr || value < 0 || value >= ZRV_HDR_MAX_INPUT) return -1;
     std::memcpy(out, &g_records.infos[value], sizeof(HDR_FRAME_INFO));
@@ -279,6 +301,7 @@ int ZRV_HDR_RAW_PreProcess(void* handle, const HDR_RAW_OFFSCREEN* image, const H
   {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_records.infos[s->count] = *info;
+    g_records.images[s->count] = *image;
   }
   ++s->count;
   if (anchor != nullptr) *anchor = AnchorOf(*s);
@@ -326,6 +349,12 @@ int ZRV_HDR_RAW_Process(void* handle, HDR_RAW_OUTPUTINFO* output, HDR_OUTPUT_INF
   if (anchor_callback != nullptr) anchor_callback(&anchor, user_data);
   if (progress_callback != nullptr) progress_callback(ZRV_HDR_SYNC_PROGRESS_DATA{1, 0}, user_data);
 
+  // Timing runs of the caller want only its own cost: no pixels touched.
+  if (faults.skip_work) {
+    FillOutputInfo(*s, anchor, output_info);
+    s->count = 0;
+    return ZRV_HDR_OK;
+  }
   std::vector<float> merged;
   if (!Merge(*s, g, faults.ignore_cancel, &merged)) return ZRV_HDR_ERR_CANCELLED;
   const HDR_FRAME_INFO& info = s->infos[anchor];
@@ -335,17 +364,7 @@ int ZRV_HDR_RAW_Process(void* handle, HDR_RAW_OUTPUTINFO* output, HDR_OUTPUT_INF
     WriteRaw(merged, g, info, faults.black, out);
   }
   if (progress_callback != nullptr) progress_callback(ZRV_HDR_SYNC_PROGRESS_DATA{1, 100}, user_data);
-
-  output_info->nr_gain_thresh = info.sensor_gain * info.isp_gain;
-  output_info->xdr_linear_raw_ratio = 1.0f;
-  output_info->aitone_flag = 0;
-  output_info->rgb_dehaze_saturation_adjust = 1.0f;
-  output_info->rgb_dehaze_face_hue = 0.0f;
-  output_info->rgb_dehaze_face_hue_after = 0.0f;
-  if (output_info->exif != nullptr && output_info->exif_size > 0) {
-    std::snprintf(output_info->exif, static_cast<size_t>(output_info->exif_size),
-                  "qx_hdr_raw frames=%d anchor=%d ev0=%d", s->count, anchor, info.ev_value);
-  }
+  FillOutputInfo(*s, anchor, output_info);
   s->count = 0;
   return ZRV_HDR_OK;
 }
