@@ -53,7 +53,7 @@ int ReorderBlocks(const uint8_t* src, uint8_t* dst, int width) {
     return width;
   }
   if (kSrcCn == 3 && kDstCn == 3 && kSwap) {
-    for (; x + kBlock <= width; x += kBlock) ::kiln::neon::SwapRb3q_u8(src + 3 * x, dst + 3 * x);
+    for (; x + kBlock <= width; x += kBlock) ::kiln::neon::SwapRb3qLoads_u8(src + 3 * x, dst + 3 * x);
     return x;
   }
   for (; x + kBlock <= width; x += kBlock) {
@@ -85,6 +85,14 @@ inline int16x8_t GrayEight(uint16x8_t c0, uint16x8_t c1, uint16x8_t c2, uint16_t
 template <int kSrcCn>
 int GrayBlocks(const uint8_t* src, uint8_t* dst, int width, uint16_t w0, uint16_t w2) {
   int x = 0;
+  if (kSrcCn == 3) {
+    for (; x + kBlock <= width; x += kBlock) {
+      const ::kiln::neon::Pixels3x16_u8 px = ::kiln::neon::Ld3qPixels_u8(src + 3 * x);
+      vst1q_u8(dst + x, ::kiln::neon::Dot3ShrSmall_u8<kGrayShift>(px, w0, static_cast<uint16_t>(kGrayG), w2,
+                                                                   static_cast<uint16_t>(kGrayHalf)));
+    }
+    return x;
+  }
   for (; x + kBlock <= width; x += kBlock) {
     const uint8x16x3_t v = LoadBgr<kSrcCn>(src + kSrcCn * x);
     const int16x8_t lo = GrayEight(vmovl_u8(vget_low_u8(v.val[0])), vmovl_u8(vget_low_u8(v.val[1])),

@@ -38,28 +38,37 @@ inline uint8x16_t ChromaOf(uint8x8_t r, uint8x8_t g, uint8x8_t b) {
   return ShrNarrowU8(uv);
 }
 
-// The even lanes (the top-left pixels of 2 x 2 blocks).
-inline uint8x8_t EvenLanes(uint8x16_t v) { return vmovn_u16(vreinterpretq_u16_u8(v)); }
-
 template <bool kFullRange, bool kInterleaved>
 int RgbToYuv420Blocks(const uint8_t* s0, const uint8_t* s1, uint8_t* y0, uint8_t* y1, uint8_t* u, uint8_t* v,
                       int width) {
+  namespace kn = ::kiln::neon;
+  constexpr int32_t kYr = kFullRange ? kFullYr : kVideoYr;
+  constexpr int32_t kYg = kFullRange ? kFullYg : kVideoYg;
+  constexpr int32_t kYb = kFullRange ? kFullYb : kVideoYb;
+  constexpr int32_t kYBias = kFullRange ? kYuvHalf : kVideoYOffset;
+  constexpr int32_t kUr = kFullRange ? -kFullUr : -kVideoUr;
+  constexpr int32_t kUg = kFullRange ? -kFullUg : -kVideoUg;
+  constexpr int32_t kUb = kFullRange ? kFullUb : kVideoUb;
+  constexpr int32_t kVr = kFullRange ? kFullVr : kVideoVr;
+  constexpr int32_t kVg = kFullRange ? -kFullVg : -kVideoVg;
+  constexpr int32_t kVb = kFullRange ? -kFullVb : -kVideoVb;
   const bool u_first = u < v;
   uint8_t* pairs = u_first ? u : v;
   int x = 0;
   for (; x + kBlock <= width; x += kBlock) {
-    const uint8x16x3_t top = ::kiln::neon::Ld3q_u8(s0 + 3 * x);
-    const uint8x16x3_t bottom = ::kiln::neon::Ld3q_u8(s1 + 3 * x);
-    vst1q_u8(y0 + x, LumaOf<kFullRange>(top));
-    vst1q_u8(y1 + x, LumaOf<kFullRange>(bottom));
-    const uint8x16_t uv = ChromaOf<kFullRange>(EvenLanes(top.val[0]), EvenLanes(top.val[1]), EvenLanes(top.val[2]));
+    const kn::Pixels3x16_u8 top = kn::Ld3qPixels_u8(s0 + 3 * x);
+    vst1q_u8(y0 + x, kn::Dot3Shr_u8<kYuvShift>(top, kYr, kYg, kYb, kYBias));
+    vst1q_u8(y1 + x, kn::Dot3Shr_u8<kYuvShift>(kn::Ld3qPixels_u8(s1 + 3 * x), kYr, kYg, kYb, kYBias));
+    // U0 V0 U1 V1 ... of the even (top-left) pixels, or V first.
+    const uint8x16_t uv = u_first || !kInterleaved
+                              ? kn::Dot3PairEvenShr_u8<kYuvShift>(top, kUr, kUg, kUb, kVr, kVg, kVb, kChromaOffset)
+                              : kn::Dot3PairEvenShr_u8<kYuvShift>(top, kVr, kVg, kVb, kUr, kUg, kUb, kChromaOffset);
     if (kInterleaved) {
-      // U0 V0 U1 V1 ... (or V first): interleave the two halves.
-      const uint8x16_t swapped = vextq_u8(uv, uv, 8);
-      vst1q_u8(pairs + x, u_first ? vzip1q_u8(uv, swapped) : vzip1q_u8(swapped, uv));
+      vst1q_u8(pairs + x, uv);
     } else {
-      vst1_u8(u + x / 2, vget_low_u8(uv));
-      vst1_u8(v + x / 2, vget_high_u8(uv));
+      const uint16x8_t words = vreinterpretq_u16_u8(uv);
+      vst1_u8(u + x / 2, vmovn_u16(words));
+      vst1_u8(v + x / 2, vshrn_n_u16(words, 8));
     }
   }
   return x;

@@ -707,6 +707,225 @@ inline uint16x8_t QmovunS32Pair(int32x4_t a, int32x4_t b) {
 #endif
 }
 
+// ---- CvtColor rows: vld3q_u8 + three-term weighted sums; vld3q_u8 + --------
+// ---- vst3q_u8 channel swap by overlapping loads ------------------------------
+// (CvtColor gray and RGB -> YUV, BGR <-> RGB.) Even the zip form of vld3q_u8
+// above costs 24 shuffles per 16 pixels on SSE2 and the widening after it as
+// many again, while a weighted sum of the channels needs no separate
+// channels at all: with two pixels a, b in bytes 0-5 of a 64-bit lane N, the
+// even bytes of N are (a0, a2, b1, -) and the odd bytes of N << 16 are
+// (0, a1, b0, b2), so two pmaddwd against fixed weight patterns leave a's sum
+// in 32-bit lane 0 and b's in lane 1. Two movq loads and one unpack place four
+// pixels; the rest is shifts, masks and multiply-adds. AArch64 keeps vld3q_u8
+// and the widening multiplies.
+
+// 16 three-channel pixels, prepared for the weighted sums below.
+struct Pixels3x16_u8 {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  __m128i even[4];  // pixels 4k, 4k + 1 and 4k + 2, 4k + 3: halfwords (a0, a2, b1, -)
+  __m128i odd[4];   // halfwords (0, a1, b0, b2)
+#else
+  uint8x16x3_t v;
+#endif
+};
+
+// vld3q_u8: reads exactly the 48 bytes at p.
+inline Pixels3x16_u8 Ld3qPixels_u8(const uint8_t* p) {
+  Pixels3x16_u8 px;
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  const __m128i low_bytes = _mm_set1_epi16(0x00FF);
+  for (int k = 0; k < 4; ++k) {
+    const uint8_t* q = p + 12 * k;
+    const __m128i first = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q));
+    // The last pair is loaded 2 bytes early and shifted down, so nothing past
+    // the 48 bytes is read.
+    const __m128i second = k < 3 ? _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q + 6))
+                                 : _mm_srli_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(q + 4)), 16);
+    const __m128i n = _mm_unpacklo_epi64(first, second);
+    px.even[k] = _mm_and_si128(n, low_bytes);
+    px.odd[k] = _mm_srli_epi16(_mm_slli_epi64(n, 16), 8);
+  }
+#else
+  px.v = vld3q_u8(p);
+#endif
+  return px;
+}
+
+// clamp((w0 c0 + w1 c1 + w2 c2 + bias) >> kShift, 0, 255) of the 16 pixels
+// (vmull_n_u16 / vmlal_n_u16, vqshrn_n_s32, vqmovun_s16) for weights and
+// bias below 2^15.
+template <int kShift>
+inline uint8x16_t Dot3ShrSmall_u8(const Pixels3x16_u8& px, uint16_t w0, uint16_t w1, uint16_t w2, uint16_t bias) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  const int16_t a = static_cast<int16_t>(w0), b = static_cast<int16_t>(w1), c = static_cast<int16_t>(w2);
+  const __m128i we = _mm_setr_epi16(a, c, b, 0, a, c, b, 0);
+  const __m128i wo = _mm_setr_epi16(0, b, a, c, 0, b, a, c);
+  const __m128i k = _mm_set1_epi32(bias);
+  __m128i s[4];
+  for (int i = 0; i < 4; ++i) {
+    const __m128i sum = _mm_add_epi32(_mm_madd_epi16(px.even[i], we), _mm_madd_epi16(px.odd[i], wo));
+    s[i] = _mm_srai_epi32(_mm_add_epi32(sum, k), kShift);
+  }
+  return simde_uint8x16_from_m128i(_mm_packus_epi16(_mm_packs_epi32(s[0], s[1]), _mm_packs_epi32(s[2], s[3])));
+#else
+  int16x8_t half[2];
+  for (int h = 0; h < 2; ++h) {
+    const uint8x8_t c0 = h == 0 ? vget_low_u8(px.v.val[0]) : vget_high_u8(px.v.val[0]);
+    const uint8x8_t c1 = h == 0 ? vget_low_u8(px.v.val[1]) : vget_high_u8(px.v.val[1]);
+    const uint8x8_t c2 = h == 0 ? vget_low_u8(px.v.val[2]) : vget_high_u8(px.v.val[2]);
+    uint32x4_t lo, hi;
+    Dot3N_u16(vmovl_u8(c0), vmovl_u8(c1), vmovl_u8(c2), w0, w1, w2, bias, lo, hi);
+    half[h] = vcombine_s16(vqshrn_n_s32(vreinterpretq_s32_u32(lo), kShift),
+                           vqshrn_n_s32(vreinterpretq_s32_u32(hi), kShift));
+  }
+  return vcombine_u8(vqmovun_s16(half[0]), vqmovun_s16(half[1]));
+#endif
+}
+
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+namespace sse2 {
+
+// Weight w as 2^8 hi + lo with 0 <= lo < 2^8 (|w| < 2^23), so that hi and
+// lo fit pmaddwd.
+inline int16_t WeightHi(int32_t w) { return static_cast<int16_t>(w >> 8); }
+inline int16_t WeightLo(int32_t w) { return static_cast<int16_t>(w & 255); }
+
+// (2^8 sum_hi + sum_lo + bias) >> kShift, exact: the inner shift drops only
+// bits below 2^8.
+template <int kShift>
+inline __m128i CombineHiLoShr(__m128i sum_hi, __m128i sum_lo, __m128i bias) {
+  static_assert(kShift >= 8, "the low sum is shifted by 8 first");
+  return _mm_srai_epi32(_mm_add_epi32(sum_hi, _mm_srai_epi32(_mm_add_epi32(sum_lo, bias), 8)), kShift - 8);
+}
+
+}  // namespace sse2
+#endif
+
+// clamp((w0 c0 + w1 c1 + w2 c2 + bias) >> kShift, 0, 255) of the 16 pixels
+// (vmovl, vmlaq_n_s32, vqshrn_n_s32 + vqshrun_n_s16) for |w| < 2^22 and a
+// sum that fits 32 bits; 16 < kShift <= 24.
+template <int kShift>
+inline uint8x16_t Dot3Shr_u8(const Pixels3x16_u8& px, int32_t w0, int32_t w1, int32_t w2, int32_t bias) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  using sse2::WeightHi;
+  using sse2::WeightLo;
+  const __m128i we_hi = _mm_setr_epi16(WeightHi(w0), WeightHi(w2), WeightHi(w1), 0, WeightHi(w0), WeightHi(w2),
+                                       WeightHi(w1), 0);
+  const __m128i wo_hi = _mm_setr_epi16(0, WeightHi(w1), WeightHi(w0), WeightHi(w2), 0, WeightHi(w1), WeightHi(w0),
+                                       WeightHi(w2));
+  const __m128i we_lo = _mm_setr_epi16(WeightLo(w0), WeightLo(w2), WeightLo(w1), 0, WeightLo(w0), WeightLo(w2),
+                                       WeightLo(w1), 0);
+  const __m128i wo_lo = _mm_setr_epi16(0, WeightLo(w1), WeightLo(w0), WeightLo(w2), 0, WeightLo(w1), WeightLo(w0),
+                                       WeightLo(w2));
+  const __m128i k = _mm_set1_epi32(bias);
+  __m128i s[4];
+  for (int i = 0; i < 4; ++i) {
+    const __m128i hi = _mm_add_epi32(_mm_madd_epi16(px.even[i], we_hi), _mm_madd_epi16(px.odd[i], wo_hi));
+    const __m128i lo = _mm_add_epi32(_mm_madd_epi16(px.even[i], we_lo), _mm_madd_epi16(px.odd[i], wo_lo));
+    s[i] = sse2::CombineHiLoShr<kShift>(hi, lo, k);
+  }
+  return simde_uint8x16_from_m128i(_mm_packus_epi16(_mm_packs_epi32(s[0], s[1]), _mm_packs_epi32(s[2], s[3])));
+#else
+  int32x4_t s[4];
+  for (int i = 0; i < 4; ++i) s[i] = vdupq_n_s32(bias);
+  const int32_t w[3] = {w0, w1, w2};
+  for (int c = 0; c < 3; ++c) {
+    const int16x8_t lo = vreinterpretq_s16_u16(vmovl_u8(vget_low_u8(px.v.val[c])));
+    const int16x8_t hi = vreinterpretq_s16_u16(vmovl_high_u8(px.v.val[c]));
+    s[0] = vmlaq_n_s32(s[0], vmovl_s16(vget_low_s16(lo)), w[c]);
+    s[1] = vmlaq_n_s32(s[1], vmovl_high_s16(lo), w[c]);
+    s[2] = vmlaq_n_s32(s[2], vmovl_s16(vget_low_s16(hi)), w[c]);
+    s[3] = vmlaq_n_s32(s[3], vmovl_high_s16(hi), w[c]);
+  }
+  const int16x8_t ab = vcombine_s16(vqshrn_n_s32(s[0], 16), vqshrn_n_s32(s[1], 16));
+  const int16x8_t cd = vcombine_s16(vqshrn_n_s32(s[2], 16), vqshrn_n_s32(s[3], 16));
+  return vcombine_u8(vqshrun_n_s16(ab, kShift - 16), vqshrun_n_s16(cd, kShift - 16));
+#endif
+}
+
+// Two sums A (weights a0..a2) and B (weights b0..b2) of the even pixels 0,
+// 2, ..., 14, clamped like Dot3Shr_u8 and interleaved: A(0) B(0) A(2) B(2)
+// ... (vuzp of the even pixels, then vzip of the two results).
+template <int kShift>
+inline uint8x16_t Dot3PairEvenShr_u8(const Pixels3x16_u8& px, int32_t a0, int32_t a1, int32_t a2, int32_t b0,
+                                     int32_t b1, int32_t b2, int32_t bias) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  using sse2::WeightHi;
+  using sse2::WeightLo;
+  // Lanes 0 and 2 of even/odd hold the even pixels; each is doubled so that
+  // lane 2j computes A and lane 2j + 1 computes B.
+  const __m128i we_hi = _mm_setr_epi16(WeightHi(a0), WeightHi(a2), WeightHi(b0), WeightHi(b2), WeightHi(a0),
+                                       WeightHi(a2), WeightHi(b0), WeightHi(b2));
+  const __m128i wo_hi = _mm_setr_epi16(0, WeightHi(a1), 0, WeightHi(b1), 0, WeightHi(a1), 0, WeightHi(b1));
+  const __m128i we_lo = _mm_setr_epi16(WeightLo(a0), WeightLo(a2), WeightLo(b0), WeightLo(b2), WeightLo(a0),
+                                       WeightLo(a2), WeightLo(b0), WeightLo(b2));
+  const __m128i wo_lo = _mm_setr_epi16(0, WeightLo(a1), 0, WeightLo(b1), 0, WeightLo(a1), 0, WeightLo(b1));
+  const __m128i k = _mm_set1_epi32(bias);
+  __m128i s[4];
+  for (int i = 0; i < 4; ++i) {
+    const __m128i e = _mm_shuffle_epi32(px.even[i], _MM_SHUFFLE(2, 2, 0, 0));
+    const __m128i o = _mm_shuffle_epi32(px.odd[i], _MM_SHUFFLE(2, 2, 0, 0));
+    const __m128i hi = _mm_add_epi32(_mm_madd_epi16(e, we_hi), _mm_madd_epi16(o, wo_hi));
+    const __m128i lo = _mm_add_epi32(_mm_madd_epi16(e, we_lo), _mm_madd_epi16(o, wo_lo));
+    s[i] = sse2::CombineHiLoShr<kShift>(hi, lo, k);
+  }
+  return simde_uint8x16_from_m128i(_mm_packus_epi16(_mm_packs_epi32(s[0], s[1]), _mm_packs_epi32(s[2], s[3])));
+#else
+  int32x4_t s[4];
+  for (int i = 0; i < 4; ++i) s[i] = vdupq_n_s32(bias);
+  const int32_t a[3] = {a0, a1, a2};
+  const int32_t b[3] = {b0, b1, b2};
+  for (int c = 0; c < 3; ++c) {
+    const int16x8_t even = vreinterpretq_s16_u16(vmovl_u8(vmovn_u16(vreinterpretq_u16_u8(px.v.val[c]))));
+    const int32x4_t lo = vmovl_s16(vget_low_s16(even));
+    const int32x4_t hi = vmovl_high_s16(even);
+    s[0] = vmlaq_n_s32(s[0], lo, a[c]);
+    s[1] = vmlaq_n_s32(s[1], hi, a[c]);
+    s[2] = vmlaq_n_s32(s[2], lo, b[c]);
+    s[3] = vmlaq_n_s32(s[3], hi, b[c]);
+  }
+  const int16x8_t sa = vcombine_s16(vqshrn_n_s32(s[0], 16), vqshrn_n_s32(s[1], 16));
+  const int16x8_t sb = vcombine_s16(vqshrn_n_s32(s[2], 16), vqshrn_n_s32(s[3], 16));
+  const uint8x8_t ua = vqshrun_n_s16(sa, kShift - 16);
+  const uint8x8_t ub = vqshrun_n_s16(sb, kShift - 16);
+  return vcombine_u8(vzip1_u8(ua, ub), vzip2_u8(ua, ub));
+#endif
+}
+
+// vld3q_u8 + vst3q_u8 exchanging channels 0 and 2 of 16 pixels, as
+// SwapRb3q_u8 above but with four of its six shifted neighbours loaded from
+// memory at +-2 bytes instead of built by byte shifts. Reads only the 48
+// bytes at src, all before writing, so src may equal dst.
+inline void SwapRb3qLoads_u8(const uint8_t* src, uint8_t* dst) {
+#if !KILN_NEON_NATIVE && defined(SIMDE_X86_SSE2_NATIVE)
+  const auto load = [src](int offset) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + offset)); };
+  const __m128i v0 = load(0), v1 = load(16), v2 = load(32);
+  // Byte i of the 48 is channel i % 3: channel 0 takes byte i + 2, channel 2
+  // byte i - 2. Masks of channels 0, 1, 2 for a register starting at byte 0.
+  const __m128i m0 = _mm_setr_epi8(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1);
+  const __m128i m1 = _mm_setr_epi8(0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0);
+  const __m128i m2 = _mm_setr_epi8(0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0);
+  const auto blend = [](__m128i next, __m128i keep, __m128i prev, __m128i c0, __m128i c1, __m128i c2) {
+    return _mm_or_si128(_mm_or_si128(_mm_and_si128(next, c0), _mm_and_si128(keep, c1)), _mm_and_si128(prev, c2));
+  };
+  // Register 1 starts with channel 1, register 2 with channel 2. The first
+  // register's previous bytes and the last one's next bytes would lie
+  // outside the 48: those two are shifted in registers.
+  const __m128i r0 = blend(load(2), v0, _mm_slli_si128(v0, 2), m0, m1, m2);
+  const __m128i r1 = blend(load(18), v1, load(14), m2, m0, m1);
+  const __m128i r2 = blend(_mm_srli_si128(v2, 2), v2, load(30), m1, m2, m0);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), r0);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), r1);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 32), r2);
+#else
+  uint8x16x3_t v = vld3q_u8(src);
+  const uint8x16_t t = v.val[0];
+  v.val[0] = v.val[2];
+  v.val[2] = t;
+  vst3q_u8(dst, v);
+#endif
+}
+
 }  // namespace neon
 }  // namespace kiln
 
