@@ -583,9 +583,8 @@ void AlgoWrapper::PrintTiming() {
     frame_tot += frame_times_[i].DurationMs();
   }
   if (frames > 0) {
-    all_frames.start = frame_times_[0].start;
-    all_frames.end = frame_times_[frames - 1].end;
-    all_frames.state = frame_times_[frames - 1].state;
+    const PhaseTime& last = frame_times_[frames - 1];
+    all_frames.Set(frame_times_[0].start_us(), last.end_us(), last.state());
   }
   Log(kNevoLogInfo, "frame tot = %s\n", all_frames.Text().c_str());
   if (select) {
@@ -602,9 +601,7 @@ void AlgoWrapper::PrintTiming() {
   // From the last frame's arrival to the end of the run task.
   PhaseTime run_tot;
   if (frames > 0) {
-    run_tot.start = frame_times_[frames - 1].end;
-    run_tot.end = run_time_.end;
-    run_tot.state = run_time_.state;
+    run_tot.Set(frame_times_[frames - 1].end_us(), run_time_.end_us(), run_time_.state());
   }
   Log(kNevoLogInfo, "run tot = %s\n", run_tot.Text().c_str());
 
