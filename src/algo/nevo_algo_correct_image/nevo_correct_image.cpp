@@ -34,6 +34,12 @@ uint32_t EffectiveAlgoType(const NevoInitParam& init_param) {
 }
 
 int CopyToOutput(kiln::Context* ctx, const kiln::Mat& image, CorrectImageOutput* output, int index) {
+  const kiln::Mat& out = output->mat[index];
+  // The steps wrote straight into the output when they could.
+  if (out.IsValid() && image.IsValid() && out.GetBuffer().data == image.GetBuffer().data &&
+      out.RowPitch() == image.RowPitch()) {
+    return 0;
+  }
   if (image.CopyTo(output->mat[index]) != 0) {
     KILN_RECORD(ctx, "Copy into output mat %d failed.", index);
     return kFail;
@@ -50,11 +56,20 @@ int WriteSecondRaw(kiln::Context* ctx, const CorrectImageWork& work, CorrectImag
   return ret;
 }
 
-int WriteOutputs(kiln::Context* ctx, const CorrectImageWork& work, CorrectImageOutput* output) {
+// White balance, then the output format's conversion and the copies into
+// the outputs.
+int WriteOutputs(kiln::Context* ctx, const CorrectImageWork& work, const CorrectImageParam& param,
+                 CorrectImageOutput* output) {
   const CorrectImageConfig& config = work.config;
   const kiln::Mat& bgr = work.bgr;
   const auto wp = ctx->GetWorkerpool();
+  if (config.output_fmt == 1 && !work.need_second) {
+    const int ret = FinishRgb16(ctx, bgr, param.raw_type, param.wb_gain, work.rgb_order);
+    return ret != 0 ? ret : CopyToOutput(ctx, bgr, output, 0);
+  }
   if (config.output_fmt == 1) {
+    int ret = ApplyWhiteBalance(ctx, bgr, param.raw_type, param.wb_gain);
+    if (ret != 0) return ret;
     if (wp->ParallelFor(0, bgr.Height(), CvtBgr2RgbNeonImpl, ctx, bgr, bgr) != 0) {
       KILN_RECORD(ctx, "ParallelFor run failed");
       return kFail;
@@ -62,7 +77,7 @@ int WriteOutputs(kiln::Context* ctx, const CorrectImageWork& work, CorrectImageO
     output->linear_raw_ratio = 0.0f;
     if (work.need_second) {
       const int selected = work.need_ur ? config.output_ur_fmt : config.output_xdr_fmt;
-      const int ret = CopyToOutput(ctx, selected != 0 ? bgr : work.raw, output, 1);
+      ret = CopyToOutput(ctx, selected != 0 ? bgr : work.raw, output, 1);
       if (ret != 0) return ret;
       output->linear_raw_ratio = kRatioUltraRaw;
     }
@@ -74,6 +89,7 @@ int WriteOutputs(kiln::Context* ctx, const CorrectImageWork& work, CorrectImageO
     return CopyToOutput(ctx, bgr, output, 0);
   }
   if (config.output_fmt == 2) {
+    if (ApplyWhiteBalance(ctx, bgr, param.raw_type, param.wb_gain) != 0) return kFail;
     if (wp->ParallelFor(0, bgr.Height(), CvtRgb2YuvImpl, bgr, bgr) != 0) {
       KILN_RECORD(ctx, "ParallelFor run failed");
       return kFail;
@@ -126,8 +142,7 @@ int NevoCorrectImageImpl(kiln::Context* ctx, const kiln::Mat& input, CorrectImag
     KILN_RECORD(ctx, "GetCropUpscaleOutput fail...");
     return ret;
   }
-  if (config.output_fmt == 1 || config.output_fmt == 2) ApplyWhiteBalance(work.bgr, param.raw_type, param.wb_gain);
-  return WriteOutputs(ctx, work, output);
+  return WriteOutputs(ctx, work, param, output);
 }
 
 int NevoCorrectImage(kiln::Context* ctx, const NevoFrame& anchor, NevoOutput* output,

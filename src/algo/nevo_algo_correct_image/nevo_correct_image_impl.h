@@ -72,8 +72,11 @@ struct CorrectImageWork {
   float dgain = 1.0f;
   float black[4] = {};
   float white[4] = {};
+  // Only the RGB output without a second output reads the demosaiced image:
+  // it then stays in the demosaic's RGB order, saving two channel swaps.
+  bool rgb_order = false;
   kiln::Mat raw;
-  kiln::Mat bgr;
+  kiln::Mat bgr;  // BGR, or RGB with rgb_order
 };
 
 // The parameters of one correction from the capture's records (the anchor
@@ -114,11 +117,28 @@ int GetCropUpscaleOutput(kiln::Context* ctx, const CorrectImageParam& param, int
 
 // Scales each channel of the 3-channel 14-bit image by the gain of its Bayer
 // colour, saturating at 16383.
-void ApplyWhiteBalance(const kiln::Mat& bgr, int32_t raw_type, const float wb_gain[4]);
+int ApplyWhiteBalance(kiln::Context* ctx, const kiln::Mat& bgr, int32_t raw_type, const float wb_gain[4]);
+
+// The RGB output's last steps in one pass over the 14-bit image: white
+// balance, swap to RGB (unless image_is_rgb) and x4 to 16 bits; the same
+// values as the separate steps.
+int FinishRgb16(kiln::Context* ctx, const kiln::Mat& image, int32_t raw_type, const float wb_gain[4],
+                bool image_is_rgb);
 
 // Writes raw(y, x) = bgr(y, x)[T[cell]] with the channel table of raw_type.
 // Both images must have the same height and width.
 void RemosaicBgrToRaw(const kiln::Mat& bgr, const kiln::Mat& raw, int32_t raw_type);
+
+// One row of the 14-bit normalisation: out[x] = (in[x] - black[x]) * dgain *
+// shade / range[x], clamped to [0, 1] and scaled to 14 bits, where shade
+// interpolates upper[x] and lower[x] by fy.
+void NormaliseRowNeon(const uint16_t* in, const float* upper, const float* lower, float fy, const float* black,
+                      const float* range, float dgain, int width, uint16_t* out);
+
+// White balance of the width 3-channel 14-bit values of row in place,
+// gains[c] for channel c; then channels 0 and 2 swapped (swap) and the values
+// scaled by 4 to 16 bits (scale4).
+void WhiteBalanceRowNeon(uint16_t* row, int width, const float gains[3], bool swap, bool scale4);
 
 // Swaps channels 0 and 2 of every pixel of rows [row_begin, row_end) of the
 // 3-channel U16 src into dst (src may be dst).

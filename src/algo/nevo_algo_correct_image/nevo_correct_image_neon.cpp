@@ -1,6 +1,7 @@
-// Channel swap (BGR <-> RGB) of 16-bit 3-channel rows, eight pixels per
-// Advanced SIMD block (vld3q_u16 / vst3q_u16 through the shared header, which
-// replaces SIMDe's element-by-element forms on x86).
+// Channel swap (BGR <-> RGB) and white balance of 16-bit 3-channel rows,
+// eight pixels per Advanced SIMD block (vld3q_u16 / vst3q_u16 through the
+// shared header, which replaces SIMDe's element-by-element forms on x86).
+#include <algorithm>
 #include <cstdint>
 
 #include "algo/nevo_algo_correct_image/nevo_correct_image_impl.h"
@@ -18,7 +19,118 @@ inline uint16x8x3_t Swap02(uint16x8x3_t v) {
   return v;
 }
 
+// min(max(gain * v / 16383, 0), 1) * 16383 rounded to nearest, ties to
+// even; a NaN gain gives 0.
+inline uint32x4_t WhiteBalance4(uint32x4_t v, float32x4_t gain) {
+  const float32x4_t white = vdupq_n_f32(static_cast<float>(kCorrectWhite14));
+  const float32x4_t zero = vdupq_n_f32(0.0f);
+  const float32x4_t one = vdupq_n_f32(1.0f);
+  // Compare-and-select rather than vmaxq/vminq: NaN must become 0, and
+  // SIMDe's vminq_f32 goes lane by lane on x86.
+  const float32x4_t value = vcvtq_f32_s32(vreinterpretq_s32_u32(v));  // below 2^16
+  const float32x4_t t = kiln::neon::Divq_f32(vmulq_f32(gain, value), white);
+  const float32x4_t low = vbslq_f32(vcgtq_f32(t, zero), t, zero);
+  const float32x4_t clamped = vbslq_f32(vcltq_f32(low, one), low, one);
+  return vreinterpretq_u32_s32(kiln::neon::CvtnqS32F32(vmulq_f32(clamped, white)));
+}
+
+inline uint16x8_t WhiteBalance8(uint16x8_t v, float32x4_t gain) {
+  const uint32x4_t lo = WhiteBalance4(vmovl_u16(vget_low_u16(v)), gain);
+  const uint32x4_t hi = WhiteBalance4(vmovl_u16(vget_high_u16(v)), gain);
+  return vcombine_u16(vmovn_u32(lo), vmovn_u32(hi));
+}
+
+template <bool kSwap, bool kScale4>
+inline uint16x8x3_t WhiteBalanceBlock(uint16x8x3_t v, const float32x4_t gains[3]) {
+  uint16x8x3_t out;
+  for (int c = 0; c < 3; ++c) {
+    const uint16x8_t balanced = WhiteBalance8(v.val[kSwap ? 2 - c : c], gains[kSwap ? 2 - c : c]);
+    // 14 bits times 4 stay below 65536.
+    out.val[c] = kScale4 ? vshlq_n_u16(balanced, 2) : balanced;
+  }
+  return out;
+}
+
+template <bool kSwap, bool kScale4>
+void WhiteBalanceRow(uint16_t* row, int width, const float gains[3]) {
+  const float32x4_t g[3] = {vdupq_n_f32(gains[0]), vdupq_n_f32(gains[1]), vdupq_n_f32(gains[2])};
+  int x = 0;
+  for (; x + kBlock <= width; x += kBlock) {
+    kiln::neon::St3q_u16(row + 3 * x, WhiteBalanceBlock<kSwap, kScale4>(kiln::neon::Ld3q_u16(row + 3 * x), g));
+  }
+  if (x == width) return;
+  // The last pixels go through a whole block in scratch, so they get the
+  // same arithmetic and nothing past the row is touched.
+  uint16_t scratch[3 * kBlock] = {};
+  const int rest = 3 * (width - x);
+  std::copy(row + 3 * x, row + 3 * x + rest, scratch);
+  kiln::neon::St3q_u16(scratch, WhiteBalanceBlock<kSwap, kScale4>(kiln::neon::Ld3q_u16(scratch), g));
+  std::copy(scratch, scratch + rest, row + 3 * x);
+}
+
+// Four samples of the 14-bit normalisation: (v - black) * dgain * shade /
+// range clamped to [0, 1] (NaN to 0), times 16383 rounded to nearest even.
+inline uint32x4_t Normalise4(uint32x4_t v, const float* upper, const float* lower, const float* black,
+                             const float* range, float32x4_t dgain, float32x4_t fy, float32x4_t one_minus_fy) {
+  const float32x4_t zero = vdupq_n_f32(0.0f);
+  const float32x4_t one = vdupq_n_f32(1.0f);
+  const float32x4_t shade = vaddq_f32(vmulq_f32(vld1q_f32(upper), one_minus_fy), vmulq_f32(vld1q_f32(lower), fy));
+  const float32x4_t value = vsubq_f32(vcvtq_f32_s32(vreinterpretq_s32_u32(v)), vld1q_f32(black));
+  const float32x4_t t = kiln::neon::Divq_f32(vmulq_f32(vmulq_f32(value, dgain), shade), vld1q_f32(range));
+  const float32x4_t low = vbslq_f32(vcgtq_f32(t, zero), t, zero);
+  const float32x4_t clamped = vbslq_f32(vcltq_f32(low, one), low, one);
+  const float32x4_t white = vdupq_n_f32(static_cast<float>(kCorrectWhite14));
+  return vreinterpretq_u32_s32(kiln::neon::CvtnqS32F32(vmulq_f32(clamped, white)));
+}
+
+inline void Normalise8(const uint16_t* in, const float* upper, const float* lower, const float* black,
+                       const float* range, float32x4_t dgain, float32x4_t fy, float32x4_t one_minus_fy,
+                       uint16_t* out) {
+  const uint16x8_t v = vld1q_u16(in);
+  const uint32x4_t lo = Normalise4(vmovl_u16(vget_low_u16(v)), upper, lower, black, range, dgain, fy, one_minus_fy);
+  const uint32x4_t hi =
+      Normalise4(vmovl_u16(vget_high_u16(v)), upper + 4, lower + 4, black + 4, range + 4, dgain, fy, one_minus_fy);
+  vst1q_u16(out, vcombine_u16(vmovn_u32(lo), vmovn_u32(hi)));
+}
+
 }  // namespace
+
+void NormaliseRowNeon(const uint16_t* in, const float* upper, const float* lower, float fy, const float* black,
+                      const float* range, float dgain, int width, uint16_t* out) {
+  const float32x4_t g = vdupq_n_f32(dgain);
+  const float32x4_t f = vdupq_n_f32(fy);
+  const float32x4_t one_minus_f = vdupq_n_f32(1.0f - fy);
+  int x = 0;
+  for (; x + kBlock <= width; x += kBlock) {
+    Normalise8(in + x, upper + x, lower + x, black + x, range + x, g, f, one_minus_f, out + x);
+  }
+  if (x == width) return;
+  // The last samples through a whole block in scratch: same arithmetic,
+  // nothing past the row read or written. Range 1 keeps the unused lanes finite.
+  uint16_t in8[kBlock] = {}, out8[kBlock];
+  float upper8[kBlock] = {}, lower8[kBlock] = {}, black8[kBlock] = {};
+  float range8[kBlock] = {1, 1, 1, 1, 1, 1, 1, 1};
+  const int rest = width - x;
+  std::copy(in + x, in + width, in8);
+  std::copy(upper + x, upper + width, upper8);
+  std::copy(lower + x, lower + width, lower8);
+  std::copy(black + x, black + width, black8);
+  std::copy(range + x, range + width, range8);
+  Normalise8(in8, upper8, lower8, black8, range8, g, f, one_minus_f, out8);
+  std::copy(out8, out8 + rest, out + x);
+}
+
+void WhiteBalanceRowNeon(uint16_t* row, int width, const float gains[3], bool swap, bool scale4) {
+  if (swap && scale4) {
+    WhiteBalanceRow<true, true>(row, width, gains);
+  } else if (swap) {
+    WhiteBalanceRow<true, false>(row, width, gains);
+  } else if (scale4) {
+    WhiteBalanceRow<false, true>(row, width, gains);
+  } else {
+    WhiteBalanceRow<false, false>(row, width, gains);
+  }
+}
 
 kiln::Status CvtBgr2RgbNeonImpl(kiln::Context* ctx, const kiln::Mat& src, const kiln::Mat& dst, int row_begin,
                                 int row_end) {

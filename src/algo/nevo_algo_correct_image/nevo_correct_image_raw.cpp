@@ -1,8 +1,9 @@
 // The per-pixel RAW work of the correction: black level, lens shading,
 // digital gain and normalisation; white balance; re-mosaic of a 3-channel
-// image. These loops run on the calling thread.
+// image. The per-row loops run through the worker pool's ParallelFor.
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 #include "algo/nevo_algo_correct_image/nevo_correct_image_impl.h"
 #include "kiln/runtime/context/logger.h"
@@ -86,6 +87,7 @@ void InitCorrectImageWork(const CorrectImageParam& param, const CorrectImageConf
   work->need_xdr = xdr_requested && config.output_xdr_enable == 1;
   work->need_ur = ur_requested && config.output_ur_enable == 1;
   work->need_second = work->need_xdr || work->need_ur;
+  work->rgb_order = config.output_fmt == 1 && !work->need_second;
   const bool quad = param.quad_bin == 1;
   work->process_width = quad ? param.in_width / 2 : param.in_width;
   work->process_height = quad ? param.in_height / 2 : param.in_height;
@@ -177,51 +179,74 @@ int GetProcessRawU16(kiln::Context* ctx, const kiln::Mat& input, const CorrectIm
   }
 
   const float dgain = work->dgain;
-  for (int y = 0; y < ph; ++y) {
-    const int parity = y & 1;
-    const GridPos p = GridPosition(sy, y / 2, kGridRows);
-    const float* upper = along_x.Ptr<float>(parity * kGridRows + p.index);
-    const float* lower = along_x.Ptr<float>(parity * kGridRows + p.index + 1);
-    const float fy = p.frac;
-    const float* black = levels.Ptr<float>(2 * parity);
-    const float* range = levels.Ptr<float>(2 * parity + 1);
-    uint16_t* out = work->raw.Ptr<uint16_t>(y);
-    if (scale == 1) {
-      const uint16_t* in = input.Ptr<uint16_t>(y);
-      for (int x = 0; x < pw; ++x) {
-        const float shade = upper[x] * (1.0f - fy) + lower[x] * fy;
-        const float v = static_cast<float>(in[x]) - black[x];
-        out[x] = Round14(Clamp01(v * dgain * shade / range[x]));
-      }
-    } else {
-      // Quad Bayer: each 2 x 2 block of the sensor is one colour.
-      const uint16_t* in0 = input.Ptr<uint16_t>(2 * y);
-      const uint16_t* in1 = input.Ptr<uint16_t>(2 * y + 1);
-      for (int x = 0; x < pw; ++x) {
-        const int sum = in0[2 * x] + in0[2 * x + 1] + in1[2 * x] + in1[2 * x + 1];
-        const float shade = upper[x] * (1.0f - fy) + lower[x] * fy;
-        const float v = 0.25f * static_cast<float>(sum) - black[x];
-        out[x] = Round14(Clamp01(v * dgain * shade / range[x]));
+  const kiln::Mat& raw = work->raw;
+  // By value: the row loops then keep every constant in a register and
+  // vectorise.
+  auto rows = [=, &input, &raw, &along_x, &levels](int row_begin, int row_end) -> kiln::Status {
+    for (int y = row_begin; y < row_end; ++y) {
+      const int parity = y & 1;
+      const GridPos p = GridPosition(sy, y / 2, kGridRows);
+      const float* upper = along_x.Ptr<float>(parity * kGridRows + p.index);
+      const float* lower = along_x.Ptr<float>(parity * kGridRows + p.index + 1);
+      const float fy = p.frac;
+      const float* black = levels.Ptr<float>(2 * parity);
+      const float* range = levels.Ptr<float>(2 * parity + 1);
+      uint16_t* __restrict out = raw.Ptr<uint16_t>(y);
+      if (scale == 1) {
+        NormaliseRowNeon(input.Ptr<uint16_t>(y), upper, lower, fy, black, range, dgain, pw, out);
+      } else {
+        // Quad Bayer: each 2 x 2 block of the sensor is one colour.
+        const uint16_t* __restrict in0 = input.Ptr<uint16_t>(2 * y);
+        const uint16_t* __restrict in1 = input.Ptr<uint16_t>(2 * y + 1);
+        for (int x = 0; x < pw; ++x) {
+          const int sum = in0[2 * x] + in0[2 * x + 1] + in1[2 * x] + in1[2 * x + 1];
+          const float shade = upper[x] * (1.0f - fy) + lower[x] * fy;
+          const float v = 0.25f * static_cast<float>(sum) - black[x];
+          out[x] = Round14(Clamp01(v * dgain * shade / range[x]));
+        }
       }
     }
+    return kiln::kStatusOk;
+  };
+  if (ctx->GetWorkerpool()->ParallelFor(0, ph, rows) != 0) {
+    KILN_RECORD(ctx, "ParallelFor run failed");
+    return kFail;
   }
   return 0;
 }
 
-void ApplyWhiteBalance(const kiln::Mat& bgr, int32_t raw_type, const float wb_gain[4]) {
+namespace {
+
+// White balance of every row of bgr, through the worker pool.
+int WhiteBalanceRows(kiln::Context* ctx, const kiln::Mat& image, const float gains[3], bool swap, bool scale4) {
+  const int width = image.Width();
+  auto rows = [&](int row_begin, int row_end) -> kiln::Status {
+    for (int y = row_begin; y < row_end; ++y) WhiteBalanceRowNeon(image.Ptr<uint16_t>(y), width, gains, swap, scale4);
+    return kiln::kStatusOk;
+  };
+  if (ctx->GetWorkerpool()->ParallelFor(0, image.Height(), rows) != 0) {
+    KILN_RECORD(ctx, "ParallelFor run failed");
+    return kFail;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int ApplyWhiteBalance(kiln::Context* ctx, const kiln::Mat& bgr, int32_t raw_type, const float wb_gain[4]) {
   int cells[3];
   WhiteBalanceCells(raw_type, cells);
   const float gains[3] = {wb_gain[cells[0]], wb_gain[cells[1]], wb_gain[cells[2]]};
-  const int width = bgr.Width();
-  for (int y = 0; y < bgr.Height(); ++y) {
-    uint16_t* row = bgr.Ptr<uint16_t>(y);
-    for (int x = 0; x < width; ++x) {
-      for (int ch = 0; ch < 3; ++ch) {
-        uint16_t& value = row[3 * x + ch];
-        value = Round14(Clamp01(gains[ch] * static_cast<float>(value) / static_cast<float>(kCorrectWhite14)));
-      }
-    }
-  }
+  return WhiteBalanceRows(ctx, bgr, gains, false, false);
+}
+
+int FinishRgb16(kiln::Context* ctx, const kiln::Mat& image, int32_t raw_type, const float wb_gain[4],
+                bool image_is_rgb) {
+  int cells[3];
+  WhiteBalanceCells(raw_type, cells);
+  if (image_is_rgb) std::swap(cells[0], cells[2]);
+  const float gains[3] = {wb_gain[cells[0]], wb_gain[cells[1]], wb_gain[cells[2]]};
+  return WhiteBalanceRows(ctx, image, gains, !image_is_rgb, true);
 }
 
 void RemosaicBgrToRaw(const kiln::Mat& bgr, const kiln::Mat& raw, int32_t raw_type) {

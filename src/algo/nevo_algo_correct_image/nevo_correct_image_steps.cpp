@@ -53,14 +53,15 @@ int SwapChannels(kiln::Context* ctx, const kiln::Mat& image) {
   return 0;
 }
 
-// raw -> 3-channel BGR in bgr (already created at raw's size).
-int Demosaic(kiln::Context* ctx, const kiln::Mat& raw, kiln::Mat& bgr, int32_t raw_type) {
+// raw -> 3-channel BGR (RGB with keep_rgb) in bgr (already created at raw's
+// size).
+int Demosaic(kiln::Context* ctx, const kiln::Mat& raw, kiln::Mat& bgr, int32_t raw_type, bool keep_rgb = false) {
   kiln::Mat source = raw;  // the operator takes non-const arrays; this copy shares the pixels
   if (kiln::ICvtColor(ctx, {&source}, {&bgr}, BayerCode(raw_type), kNeon) != 0) {
     KILN_RECORD(ctx, "ICvtColor fail...");
     return kFail;
   }
-  return SwapChannels(ctx, bgr);
+  return keep_rgb ? 0 : SwapChannels(ctx, bgr);
 }
 
 int Resize(kiln::Context* ctx, const kiln::Mat& src, kiln::Mat& dst) {
@@ -70,6 +71,25 @@ int Resize(kiln::Context* ctx, const kiln::Mat& src, kiln::Mat& dst) {
     return kFail;
   }
   return 0;
+}
+
+// The field of view [x0, x1) x [y0, y1) of bgr resized into *result (output
+// 0 itself where it can be).
+int CropAndResize(kiln::Context* ctx, const kiln::Mat& bgr, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                  const kiln::Sizes& sizes, const kiln::Mat& out0, kiln::Mat* result) {
+  // A view of the field of view inside bgr: no pixels are copied.
+  const kiln::Mat bgr_crop_u16_temp(ctx, kiln::QX_U16, {y1 - y0, x1 - x0, 3}, bgr.Ptr<uint16_t>(y0) + 3 * x0,
+                                    {0, bgr.RowPitch()}, bgr.GetFd());
+  if (!bgr_crop_u16_temp.IsValid()) {
+    KILN_RECORD(ctx, "bgr_crop_u16_temp is invalid.");
+    return kFail;
+  }
+  *result = OutputOrNew(ctx, out0, sizes, bgr);
+  if (!result->IsValid()) {
+    KILN_RECORD(ctx, "Create output_bgr_crop_u16 failed.");
+    return kFail;
+  }
+  return Resize(ctx, bgr_crop_u16_temp, *result);
 }
 
 }  // namespace
@@ -86,7 +106,7 @@ int GetOutputRawAndBGR(kiln::Context* ctx, const CorrectImageParam& param, Corre
     KILN_RECORD(ctx, "Create process_bgr_u16 failed.");
     return kFail;
   }
-  int ret = Demosaic(ctx, work->raw, process_bgr, param.raw_type);
+  int ret = Demosaic(ctx, work->raw, process_bgr, param.raw_type, work->rgb_order);
   if (ret != 0) return ret;
   if (!quad) {
     work->bgr = process_bgr;
@@ -144,20 +164,13 @@ int GetCropUpscaleOutput(kiln::Context* ctx, const CorrectImageParam& param, int
     KILN_RECORD(ctx, "roi info error...");
     return kRoiError;
   }
-  // A view of the field of view inside bgr: no pixels are copied.
-  const kiln::Mat bgr_crop_u16_temp(ctx, kiln::QX_U16, {y1 - y0, x1 - x0, 3}, bgr.Ptr<uint16_t>(y0) + 3 * x0,
-                                    {0, bgr.RowPitch()}, bgr.GetFd());
-  if (!bgr_crop_u16_temp.IsValid()) {
-    KILN_RECORD(ctx, "bgr_crop_u16_temp is invalid.");
-    return kFail;
+  const bool whole_image =
+      x0 == 0 && y0 == 0 && x1 == bgr.Width() && y1 == bgr.Height() && final_w == x1 && final_h == y1;
+  kiln::Mat output_bgr_crop = bgr;  // an equal-size resize is a plain copy
+  if (!whole_image) {
+    const int ret = CropAndResize(ctx, bgr, x0, y0, x1, y1, {final_h, final_w, 3}, output->mat[0], &output_bgr_crop);
+    if (ret != 0) return ret;
   }
-  kiln::Mat output_bgr_crop = OutputOrNew(ctx, output->mat[0], {final_h, final_w, 3}, bgr);
-  if (!output_bgr_crop.IsValid()) {
-    KILN_RECORD(ctx, "Create output_bgr_crop_u16 failed.");
-    return kFail;
-  }
-  const int ret = Resize(ctx, bgr_crop_u16_temp, output_bgr_crop);
-  if (ret != 0) return ret;
   work->bgr = output_bgr_crop;
 
   if (config.output_fmt == 0 || work->need_second) {

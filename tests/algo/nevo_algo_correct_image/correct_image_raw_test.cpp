@@ -9,6 +9,7 @@
 
 #include "algo/nevo_algo_correct_image/nevo_correct_image_impl.h"
 #include "algo/nevo_algo_correct_image/correct_image_test_env.h"
+#include "kiln/ops/matrix/convert_to.h"
 #include "kiln/runtime/memory/buffer.h"
 
 namespace {
@@ -346,7 +347,7 @@ TEST_P(WhiteBalanceTest, EachChannelTakesTheGainOfItsBayerColour) {
   for (int y = 0; y < 2; ++y) {
     for (int i = 0; i < 9; ++i) bgr.Ptr<uint16_t>(y)[i] = 1000;
   }
-  ApplyWhiteBalance(bgr, raw_type, gains);
+  ASSERT_EQ(ApplyWhiteBalance(ctx_.get(), bgr, raw_type, gains), 0);
   for (int y = 0; y < 2; ++y) {
     for (int x = 0; x < 3; ++x) {
       for (int ch = 0; ch < 3; ++ch) EXPECT_EQ(bgr.Ptr<uint16_t>(y)[3 * x + ch], expected[raw_type][ch]);
@@ -364,10 +365,43 @@ TEST(WhiteBalance, SaturatesAt16383AndKeepsZero) {
   px[0] = 0;
   px[1] = 16383;
   px[2] = 10000;  // x 2 passes the top
-  ApplyWhiteBalance(bgr, NEVO_PATTERN_RGGB, gains);
+  ASSERT_EQ(ApplyWhiteBalance(ctx.get(), bgr, NEVO_PATTERN_RGGB, gains), 0);
   EXPECT_EQ(px[0], 0);
   EXPECT_EQ(px[1], 16383);
   EXPECT_EQ(px[2], 16383);
+}
+
+// The one-pass RGB finish, from BGR and from RGB, against its three steps
+// (white balance, channel swap, x4) on random 14-bit values, gains past
+// saturation and an odd width.
+TEST(WhiteBalance, FinishRgb16MatchesTheStepsItFuses) {
+  auto ctx = MakeEngineContext();
+  const float gains[4] = {2.5f, 1.0f, 0.75f, 1.6f};
+  for (int raw_type = 0; raw_type < 4; ++raw_type) {
+    kiln::Mat fused(ctx.get(), kiln::QX_U16, {5, 37, 3}, kiln::KILN_MEM_HEAP);
+    kiln::Mat steps(ctx.get(), kiln::QX_U16, {5, 37, 3}, kiln::KILN_MEM_HEAP);
+    uint32_t seed = 99u + raw_type;
+    for (int y = 0; y < 5; ++y) {
+      for (int i = 0; i < 37 * 3; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        fused.Ptr<uint16_t>(y)[i] = steps.Ptr<uint16_t>(y)[i] = static_cast<uint16_t>((seed >> 8) % 16384);
+      }
+    }
+    kiln::Mat from_rgb = fused.Clone();
+    ASSERT_EQ(CvtBgr2RgbNeonImpl(ctx.get(), from_rgb, from_rgb, 0, 5), kiln::kStatusOk);
+    ASSERT_EQ(FinishRgb16(ctx.get(), fused, raw_type, gains, false), 0);
+    ASSERT_EQ(FinishRgb16(ctx.get(), from_rgb, raw_type, gains, true), 0);
+    ASSERT_EQ(ApplyWhiteBalance(ctx.get(), steps, raw_type, gains), 0);
+    ASSERT_EQ(CvtBgr2RgbNeonImpl(ctx.get(), steps, steps, 0, 5), kiln::kStatusOk);
+    kiln::Mat source = steps;
+    ASSERT_EQ(kiln::IMultiply(ctx.get(), &source, &source, kiln::TargetInfo(kiln::kTargetNeon, false), 4.0f), 0);
+    for (int y = 0; y < 5; ++y) {
+      for (int i = 0; i < 37 * 3; ++i) {
+        ASSERT_EQ(fused.Ptr<uint16_t>(y)[i], steps.Ptr<uint16_t>(y)[i]) << "raw_type " << raw_type << " at " << y << "," << i;
+        ASSERT_EQ(from_rgb.Ptr<uint16_t>(y)[i], steps.Ptr<uint16_t>(y)[i]) << "from RGB, raw_type " << raw_type;
+      }
+    }
+  }
 }
 
 TEST(Remosaic, EachPositionTakesTheChannelOfItsColour) {

@@ -124,6 +124,22 @@ inline uint32x4_t CvtnqU32F32(float32x4_t v) {
 #endif
 }
 
+// ---- vdivq_f32 -----------------------------------------------------------------
+// SIMDe 0.7.4 has no vdivq_f32; divps gives the same IEEE quotient.
+inline float32x4_t Divq_f32(float32x4_t a, float32x4_t b) {
+#if KILN_NEON_NATIVE
+  return vdivq_f32(a, b);
+#elif defined(SIMDE_X86_SSE_NATIVE)
+  return simde_float32x4_from_m128(_mm_div_ps(simde_float32x4_to_m128(a), simde_float32x4_to_m128(b)));
+#else
+  float x[4], y[4];
+  vst1q_f32(x, a);
+  vst1q_f32(y, b);
+  for (int i = 0; i < 4; ++i) x[i] /= y[i];
+  return vld1q_f32(x);
+#endif
+}
+
 // vcombine of two vqmovun_s32 for any int32 lanes. (QmovunS32Pair below
 // biases first and so expects lanes above INT32_MIN + 32768; rounded floats
 // reach INT32_MIN.) Negative lanes are cleared before the same biased pack.
