@@ -42,6 +42,10 @@ configure_build() {
   cmake --build "$dir" -j "$JOBS"
 }
 
+# Sanitizer builds: -O1 (the sanitizers' advice) and line tables only, which
+# halves their build time and keeps file:line in every report.
+SANITIZER_FLAGS=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1")
+
 run_ctest() {
   local dir="$1"; shift
   (cd "$dir" && ctest --output-on-failure -j "$JOBS" "$@")
@@ -62,7 +66,7 @@ case "$cmd" in
     ;;
   sanitize)
     ensure_packages
-    configure_build "$ROOT/build/asan" -DNEVO_SANITIZE=address,undefined
+    configure_build "$ROOT/build/asan" "${SANITIZER_FLAGS[@]}" -DNEVO_SANITIZE=address,undefined
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       run_ctest "$ROOT/build/asan" "$@"
     ;;
@@ -71,7 +75,7 @@ case "$cmd" in
     # The threaded parts: kiln's runtime and operators, the capture
     # lifecycle of the wrapper base and the engine.
     labels='kiln|nevo_algo_wrapper|nevo_engine'
-    cmake -S "$ROOT" -B "$ROOT/build/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNEVO_SANITIZE=thread >/dev/null
+    cmake -S "$ROOT" -B "$ROOT/build/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${SANITIZER_FLAGS[@]}" -DNEVO_SANITIZE=thread >/dev/null
     targets=$(cd "$ROOT/build/tsan" && ctest -N -L "$labels" | sed -n 's/^ *Test *#[0-9]*: *//p')
     cmake --build "$ROOT/build/tsan" -j "$JOBS" --target $targets
     TSAN_OPTIONS=halt_on_error=1 run_ctest "$ROOT/build/tsan" -L "$labels" "$@"
