@@ -135,10 +135,13 @@ void RemosaicBgrToRaw(const kiln::Mat& bgr, const kiln::Mat& raw, int32_t raw_ty
 void NormaliseRowNeon(const uint16_t* in, const float* upper, const float* lower, float fy, const float* black,
                       const float* range, float dgain, int width, uint16_t* out);
 
-// White balance of the width 3-channel 14-bit values of row in place,
-// gains[c] for channel c; then channels 0 and 2 swapped (swap) and the values
-// scaled by 4 to 16 bits (scale4).
-void WhiteBalanceRowNeon(uint16_t* row, int width, const float gains[3], bool swap, bool scale4);
+// Entries of a white-balance table: one per 16-bit value.
+constexpr int kWhiteBalanceTableSize = 65536;
+
+// table[v] = min(max(gain * v / 16383, 0), 1) * 16383 rounded to nearest
+// even (NaN gain: 0), times 4 with scale4, for every 16-bit v. A lookup is
+// cheaper than the division per value, on both targets.
+void WhiteBalanceTableNeon(float gain, bool scale4, uint16_t* table);
 
 // Swaps channels 0 and 2 of every pixel of rows [row_begin, row_end) of the
 // 3-channel U16 src into dst (src may be dst).

@@ -1,6 +1,7 @@
-// Channel swap (BGR <-> RGB) and white balance of 16-bit 3-channel rows,
-// eight pixels per Advanced SIMD block (vld3q_u16 / vst3q_u16 through the
-// shared header, which replaces SIMDe's element-by-element forms on x86).
+// Channel swap (BGR <-> RGB) of 16-bit 3-channel rows, eight pixels per
+// Advanced SIMD block (vld3q_u16 / vst3q_u16 through the shared header, which
+// replaces SIMDe's element-by-element forms on x86); the white-balance tables
+// and the 14-bit normalisation of RAW rows.
 #include <algorithm>
 #include <cstdint>
 
@@ -38,34 +39,6 @@ inline uint16x8_t WhiteBalance8(uint16x8_t v, float32x4_t gain) {
   const uint32x4_t lo = WhiteBalance4(vmovl_u16(vget_low_u16(v)), gain);
   const uint32x4_t hi = WhiteBalance4(vmovl_u16(vget_high_u16(v)), gain);
   return vcombine_u16(vmovn_u32(lo), vmovn_u32(hi));
-}
-
-template <bool kSwap, bool kScale4>
-inline uint16x8x3_t WhiteBalanceBlock(uint16x8x3_t v, const float32x4_t gains[3]) {
-  uint16x8x3_t out;
-  for (int c = 0; c < 3; ++c) {
-    const uint16x8_t balanced = WhiteBalance8(v.val[kSwap ? 2 - c : c], gains[kSwap ? 2 - c : c]);
-    // 14 bits times 4 stay below 65536.
-    out.val[c] = kScale4 ? vshlq_n_u16(balanced, 2) : balanced;
-  }
-  return out;
-}
-
-template <bool kSwap, bool kScale4>
-void WhiteBalanceRow(uint16_t* row, int width, const float gains[3]) {
-  const float32x4_t g[3] = {vdupq_n_f32(gains[0]), vdupq_n_f32(gains[1]), vdupq_n_f32(gains[2])};
-  int x = 0;
-  for (; x + kBlock <= width; x += kBlock) {
-    kiln::neon::St3q_u16(row + 3 * x, WhiteBalanceBlock<kSwap, kScale4>(kiln::neon::Ld3q_u16(row + 3 * x), g));
-  }
-  if (x == width) return;
-  // The last pixels go through a whole block in scratch, so they get the
-  // same arithmetic and nothing past the row is touched.
-  uint16_t scratch[3 * kBlock] = {};
-  const int rest = 3 * (width - x);
-  std::copy(row + 3 * x, row + 3 * x + rest, scratch);
-  kiln::neon::St3q_u16(scratch, WhiteBalanceBlock<kSwap, kScale4>(kiln::neon::Ld3q_u16(scratch), g));
-  std::copy(scratch, scratch + rest, row + 3 * x);
 }
 
 // Four samples of the 14-bit normalisation: (v - black) * dgain * shade /
@@ -120,15 +93,14 @@ void NormaliseRowNeon(const uint16_t* in, const float* upper, const float* lower
   std::copy(out8, out8 + rest, out + x);
 }
 
-void WhiteBalanceRowNeon(uint16_t* row, int width, const float gains[3], bool swap, bool scale4) {
-  if (swap && scale4) {
-    WhiteBalanceRow<true, true>(row, width, gains);
-  } else if (swap) {
-    WhiteBalanceRow<true, false>(row, width, gains);
-  } else if (scale4) {
-    WhiteBalanceRow<false, true>(row, width, gains);
-  } else {
-    WhiteBalanceRow<false, false>(row, width, gains);
+void WhiteBalanceTableNeon(float gain, bool scale4, uint16_t* table) {
+  static constexpr uint16_t kIota[kBlock] = {0, 1, 2, 3, 4, 5, 6, 7};
+  const uint16x8_t iota = vld1q_u16(kIota);
+  const float32x4_t g = vdupq_n_f32(gain);
+  for (int v = 0; v < kWhiteBalanceTableSize; v += kBlock) {
+    const uint16x8_t balanced = WhiteBalance8(vaddq_u16(vdupq_n_u16(static_cast<uint16_t>(v)), iota), g);
+    // 14 bits times 4 stay below 65536.
+    vst1q_u16(table + v, scale4 ? vshlq_n_u16(balanced, 2) : balanced);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "algo/nevo_algo_correct_image/nevo_correct_image_impl.h"
 #include "kiln/runtime/context/logger.h"
@@ -217,11 +218,29 @@ int GetProcessRawU16(kiln::Context* ctx, const kiln::Mat& input, const CorrectIm
 
 namespace {
 
-// White balance of every row of bgr, through the worker pool.
+// White balance of every row of image through the worker pool, gains[c] for
+// channel c; then channels 0 and 2 swapped (swap) and scaled by 4 (scale4).
 int WhiteBalanceRows(kiln::Context* ctx, const kiln::Mat& image, const float gains[3], bool swap, bool scale4) {
+  std::vector<uint16_t> tables(3 * static_cast<size_t>(kWhiteBalanceTableSize));
+  const uint16_t* t[3];
+  for (int c = 0; c < 3; ++c) {
+    uint16_t* table = tables.data() + static_cast<size_t>(c) * kWhiteBalanceTableSize;
+    WhiteBalanceTableNeon(gains[c], scale4, table);
+    t[c] = table;
+  }
+  // Output channel k reads input channel in[k] through its table.
+  const int in[3] = {swap ? 2 : 0, 1, swap ? 0 : 2};
   const int width = image.Width();
   auto rows = [&](int row_begin, int row_end) -> kiln::Status {
-    for (int y = row_begin; y < row_end; ++y) WhiteBalanceRowNeon(image.Ptr<uint16_t>(y), width, gains, swap, scale4);
+    for (int y = row_begin; y < row_end; ++y) {
+      uint16_t* px = image.Ptr<uint16_t>(y);
+      for (int x = 0; x < width; ++x, px += 3) {
+        const uint16_t v[3] = {px[0], px[1], px[2]};
+        px[0] = t[in[0]][v[in[0]]];
+        px[1] = t[1][v[1]];
+        px[2] = t[in[2]][v[in[2]]];
+      }
+    }
     return kiln::kStatusOk;
   };
   if (ctx->GetWorkerpool()->ParallelFor(0, image.Height(), rows) != 0) {

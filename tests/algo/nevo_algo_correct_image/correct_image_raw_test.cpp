@@ -371,6 +371,23 @@ TEST(WhiteBalance, SaturatesAt16383AndKeepsZero) {
   EXPECT_EQ(px[2], 16383);
 }
 
+// Inputs past 14 bits are scaled like the rest; a NaN gain gives 0.
+TEST(WhiteBalance, InputsAbove14BitsAndANanGain) {
+  auto ctx = MakeEngineContext();
+  const float gains[4] = {0.25f, std::nanf(""), 1.0f, 0.25f};
+  kiln::Mat bgr(ctx.get(), kiln::QX_U16, {1, 2, 3}, kiln::KILN_MEM_HEAP);
+  uint16_t* px = bgr.Ptr<uint16_t>(0);
+  const uint16_t in[6] = {40000, 777, 65535, 65535, 16383, 4};
+  for (int i = 0; i < 6; ++i) px[i] = in[i];
+  ASSERT_EQ(ApplyWhiteBalance(ctx.get(), bgr, NEVO_PATTERN_RGGB, gains), 0);  // B cell 3, G cell 1, R cell 0
+  EXPECT_EQ(px[0], 10000);
+  EXPECT_EQ(px[1], 0) << "NaN gain";
+  EXPECT_EQ(px[2], 16383) << "65535 x 0.25 saturates";
+  EXPECT_EQ(px[3], 16383);
+  EXPECT_EQ(px[4], 0);
+  EXPECT_EQ(px[5], 1);
+}
+
 // The one-pass RGB finish, from BGR and from RGB, against its three steps
 // (white balance, channel swap, x4) on random 14-bit values, gains past
 // saturation and an odd width.
