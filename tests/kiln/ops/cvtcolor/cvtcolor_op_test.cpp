@@ -25,10 +25,10 @@ namespace {
 
 using cvtcolor_test::AllTypes;
 using cvtcolor_test::Messages;
-using cvtcolor_test::PlaneSpec;
+using cvtcolor_test::PlaneShape;
 using cvtcolor_test::Planes;
-using cvtcolor_test::SpecsFor;
-using cvtcolor_test::TypeSpecs;
+using cvtcolor_test::ShapesFor;
+using cvtcolor_test::TypeShapes;
 
 const kiln::TargetInfo kNoneSingle(kiln::kTargetNone, false);
 const kiln::TargetInfo kNonePool(kiln::kTargetNone, true);
@@ -72,14 +72,14 @@ TEST_F(CvtColorOpTest, EveryType_GivesTheSameBytesOnEveryTarget) {
     for (kiln::ElemType bayer_elem : {kiln::QX_U8, kiln::QX_U16}) {
       if (bayer_elem == kiln::QX_U16 && type < kiln::BAYERBG2BGR) continue;
       for (const Size& s : sizes) {
-        const TypeSpecs specs = SpecsFor(type, s.h, s.w, bayer_elem);
-        Planes src(ctx_.get(), specs.src, s.pad);
+        const TypeShapes shapes = ShapesFor(type, s.h, s.w, bayer_elem);
+        Planes src(ctx_.get(), shapes.src, s.pad);
         src.FillRandom(rng_);
-        Planes reference(ctx_.get(), specs.dst, s.pad);
+        Planes reference(ctx_.get(), shapes.dst, s.pad);
         ASSERT_EQ(kiln::ICvtColor(ctx_.get(), src.Arrays(), reference.Arrays(), type, kNoneSingle), 0)
             << kiln::CvtColorTypeName(type) << cvtcolor_test::Backtrace(*ctx_);
         for (const kiln::TargetInfo& target : {kNonePool, kNeon}) {
-          Planes out(ctx_.get(), specs.dst, s.pad);
+          Planes out(ctx_.get(), shapes.dst, s.pad);
           ASSERT_EQ(kiln::ICvtColor(ctx_.get(), src.Arrays(), out.Arrays(), type, target), 0);
           EXPECT_TRUE(out.SamePixels(reference))
               << kiln::CvtColorTypeName(type) << " " << s.w << "x" << s.h << " target " << target.type;
@@ -95,10 +95,10 @@ TEST_F(CvtColorOpTest, OddWidths_ConvertWhereTheFormatAllowsThem) {
                                       kiln::YUV2RGB_Y444_601};
   for (kiln::CvtColorType type : types) {
     for (int w : {49, 63, 97}) {
-      const TypeSpecs specs = SpecsFor(type, 5, w);
-      Planes src(ctx_.get(), specs.src);
+      const TypeShapes shapes = ShapesFor(type, 5, w);
+      Planes src(ctx_.get(), shapes.src);
       src.FillRandom(rng_);
-      Planes a(ctx_.get(), specs.dst), b(ctx_.get(), specs.dst);
+      Planes a(ctx_.get(), shapes.dst), b(ctx_.get(), shapes.dst);
       ASSERT_EQ(kiln::ICvtColor(ctx_.get(), src.Arrays(), a.Arrays(), type, kNoneSingle), 0);
       ASSERT_EQ(kiln::ICvtColor(ctx_.get(), src.Arrays(), b.Arrays(), type, kNeon), 0);
       EXPECT_TRUE(a.SamePixels(b)) << kiln::CvtColorTypeName(type) << " " << w;
@@ -109,18 +109,18 @@ TEST_F(CvtColorOpTest, OddWidths_ConvertWhereTheFormatAllowsThem) {
 TEST_F(CvtColorOpTest, ComputeThreads_ZeroStillConvertsOnTheCallingThread) {
   std::unique_ptr<kiln::Context> lone = cvtcolor_test::MakeContext(0);
   ASSERT_NE(lone, nullptr);
-  const TypeSpecs specs = SpecsFor(kiln::YUV2RGB_NV12, 8, 64);
-  Planes src(lone.get(), specs.src);
+  const TypeShapes shapes = ShapesFor(kiln::YUV2RGB_NV12, 8, 64);
+  Planes src(lone.get(), shapes.src);
   src.FillRandom(rng_);
-  Planes a(lone.get(), specs.dst), b(lone.get(), specs.dst);
+  Planes a(lone.get(), shapes.dst), b(lone.get(), shapes.dst);
   ASSERT_EQ(kiln::ICvtColor(lone.get(), src.Arrays(), a.Arrays(), kiln::YUV2RGB_NV12, kNoneSingle), 0);
   ASSERT_EQ(kiln::ICvtColor(lone.get(), src.Arrays(), b.Arrays(), kiln::YUV2RGB_NV12, kNeon), 0);
   EXPECT_TRUE(a.SamePixels(b));
 }
 
 TEST_F(CvtColorOpTest, Bayer_FourByFourFillsInnerRowsAndCopiesTheOuterOnes) {
-  const TypeSpecs specs = SpecsFor(kiln::BAYERRG2BGR, 4, 4);
-  Planes src(ctx_.get(), specs.src), dst(ctx_.get(), specs.dst);
+  const TypeShapes shapes = ShapesFor(kiln::BAYERRG2BGR, 4, 4);
+  Planes src(ctx_.get(), shapes.src), dst(ctx_.get(), shapes.dst);
   src.FillRandom(rng_);
   ASSERT_EQ(kiln::ICvtColor(ctx_.get(), src.Arrays(), dst.Arrays(), kiln::BAYERRG2BGR, kNeon), 0);
   const uint8_t* s[4] = {src[0].row(0), src[0].row(1), src[0].row(2), src[0].row(3)};
@@ -145,8 +145,8 @@ TEST_F(CvtColorOpTest, Bayer_FourByFourFillsInnerRowsAndCopiesTheOuterOnes) {
 
 TEST_F(CvtColorOpTest, NeonRequest_Below48PixelsRunsThePlainKernelsWithoutThePool) {
   for (int w : {46, 48}) {
-    const TypeSpecs specs = SpecsFor(kiln::BGR2GRAY, 2, w);
-    Planes src(ctx_.get(), specs.src), dst(ctx_.get(), specs.dst);
+    const TypeShapes shapes = ShapesFor(kiln::BGR2GRAY, 2, w);
+    Planes src(ctx_.get(), shapes.src), dst(ctx_.get(), shapes.dst);
     kiln::CvtColor op(ctx_.get(), kNeon);
     ASSERT_EQ(kiln::OpCall(op, src.Arrays(), dst.Arrays(), kiln::BGR2GRAY), 0);
     if (w < 48) {
@@ -161,20 +161,20 @@ TEST_F(CvtColorOpTest, NeonRequest_Below48PixelsRunsThePlainKernelsWithoutThePoo
 }
 
 TEST_F(CvtColorOpTest, ToString_NamesTargetAndType) {
-  const TypeSpecs specs = SpecsFor(kiln::YUV2RGB_NV21_601, 2, 64);
-  Planes src(ctx_.get(), specs.src), dst(ctx_.get(), specs.dst);
+  const TypeShapes shapes = ShapesFor(kiln::YUV2RGB_NV21_601, 2, 64);
+  Planes src(ctx_.get(), shapes.src), dst(ctx_.get(), shapes.dst);
   kiln::CvtColor op(ctx_.get(), kNonePool);
   ASSERT_EQ(kiln::OpCall(op, src.Arrays(), dst.Arrays(), kiln::YUV2RGB_NV21_601), 0);
   EXPECT_EQ(op.ToString(), "op(CvtColor) target(None with multi-thread : ON) param(m_type: YUV2RGB_NV21_601)\n");
-  const TypeSpecs p010 = SpecsFor(kiln::RGB2YUV_NV12_P010, 2, 64);
+  const TypeShapes p010 = ShapesFor(kiln::RGB2YUV_NV12_P010, 2, 64);
   Planes psrc(ctx_.get(), p010.src), pdst(ctx_.get(), p010.dst);
   ASSERT_EQ(kiln::OpCall(op, psrc.Arrays(), pdst.Arrays(), kiln::RGB2YUV_NV12_P010), 0);
   EXPECT_EQ(op.ToString(), "op(CvtColor) target(None with multi-thread : ON) param(m_type: RGB2YUV_NV12_P010)\n");
 }
 
 TEST_F(CvtColorOpTest, Implementation_IsReusedWhileTheTargetStaysTheSame) {
-  const TypeSpecs specs = SpecsFor(kiln::BGR2RGB, 2, 64);
-  Planes src(ctx_.get(), specs.src), dst(ctx_.get(), specs.dst);
+  const TypeShapes shapes = ShapesFor(kiln::BGR2RGB, 2, 64);
+  Planes src(ctx_.get(), shapes.src), dst(ctx_.get(), shapes.dst);
   kiln::CvtColor op(ctx_.get(), kNeon);
   ASSERT_EQ(kiln::OpCall(op, src.Arrays(), dst.Arrays(), kiln::BGR2RGB), 0);
   const kiln::OpImpl* first = op.GetImpl().get();
@@ -208,8 +208,8 @@ nlohmann::json ReadJson(const std::string& path) {
 TEST_F(CvtColorOpTest, Dump_WritesTypeNameAndEveryPlane) {
   TempDir dir;
   ASSERT_FALSE(dir.path().empty());
-  const TypeSpecs specs = SpecsFor(kiln::YUV2RGB_NV12, 4, 64);
-  Planes src(ctx_.get(), specs.src), dst(ctx_.get(), specs.dst);
+  const TypeShapes shapes = ShapesFor(kiln::YUV2RGB_NV12, 4, 64);
+  Planes src(ctx_.get(), shapes.src), dst(ctx_.get(), shapes.dst);
   kiln::CvtColor op(ctx_.get(), kNeon);
   ASSERT_EQ(kiln::OpCall(op, src.Arrays(), dst.Arrays(), kiln::YUV2RGB_NV12), 0);
   ASSERT_EQ(op.Dump(dir.path()), 0) << cvtcolor_test::Backtrace(*ctx_);
@@ -228,8 +228,8 @@ TEST_F(CvtColorOpTest, Dump_WritesTypeNameAndEveryPlane) {
 TEST_F(CvtColorOpTest, Dump_OfP010WritesInvalidTypeName) {
   TempDir dir;
   ASSERT_FALSE(dir.path().empty());
-  const TypeSpecs specs = SpecsFor(kiln::RGB2YUV_NV21_P010, 2, 64);
-  Planes src(ctx_.get(), specs.src), dst(ctx_.get(), specs.dst);
+  const TypeShapes shapes = ShapesFor(kiln::RGB2YUV_NV21_P010, 2, 64);
+  Planes src(ctx_.get(), shapes.src), dst(ctx_.get(), shapes.dst);
   kiln::CvtColor op(ctx_.get(), kNoneSingle);
   ASSERT_EQ(kiln::OpCall(op, src.Arrays(), dst.Arrays(), kiln::RGB2YUV_NV21_P010), 0);
   ASSERT_EQ(op.Dump(dir.path()), 0);
@@ -257,8 +257,8 @@ TEST(CvtColorTypes, NamesChromaOrderAndRange) {
 // ---- Argument checks ---------------------------------------------------------
 
 TEST_F(CvtColorOpTest, EmptyLists_AreRejectedBeforeAnyImplementationExists) {
-  const TypeSpecs specs = SpecsFor(kiln::BGR2GRAY, 2, 64);
-  Planes planes(ctx_.get(), specs.src);
+  const TypeShapes shapes = ShapesFor(kiln::BGR2GRAY, 2, 64);
+  Planes planes(ctx_.get(), shapes.src);
   kiln::CvtColor op(ctx_.get(), kNeon);
   EXPECT_EQ(kiln::OpCall(op, std::vector<kiln::Array*>(), planes.Arrays(), kiln::BGR2GRAY), -1);
   EXPECT_EQ(kiln::OpCall(op, planes.Arrays(), std::vector<kiln::Array*>(), kiln::BGR2GRAY), -1);
@@ -267,8 +267,8 @@ TEST_F(CvtColorOpTest, EmptyLists_AreRejectedBeforeAnyImplementationExists) {
 }
 
 TEST_F(CvtColorOpTest, UnknownTypes_RecordTypeError) {
-  const TypeSpecs specs = SpecsFor(kiln::BGR2GRAY, 2, 64);
-  Planes src(ctx_.get(), specs.src), dst(ctx_.get(), specs.dst);
+  const TypeShapes shapes = ShapesFor(kiln::BGR2GRAY, 2, 64);
+  Planes src(ctx_.get(), shapes.src), dst(ctx_.get(), shapes.dst);
   for (int type : {0, 99, 109, 199, 212, 299, 316, 399, 404, -300}) {
     ctx_->GetLogger()->ClearError();
     EXPECT_EQ(kiln::ICvtColor(ctx_.get(), src.Arrays(), dst.Arrays(), static_cast<kiln::CvtColorType>(type), kNeon),
@@ -288,8 +288,8 @@ TEST_F(CvtColorOpTest, PlaneCounts_MustMatchTheType) {
       {kiln::YUV2RGB_NV12, 1, 1}, {kiln::YUV2RGB_YU12, 2, 1}, {kiln::RGB2YUV_YV12, 1, 2},
       {kiln::BGR2GRAY, 2, 1},     {kiln::BAYERBG2BGR, 1, 2},  {kiln::RGB2YUV_NV21_P010, 1, 3},
   };
-  const TypeSpecs specs = SpecsFor(kiln::GRAY2BGR, 4, 64);
-  Planes gray(ctx_.get(), std::vector<PlaneSpec>(3, specs.src[0]));
+  const TypeShapes shapes = ShapesFor(kiln::GRAY2BGR, 4, 64);
+  Planes gray(ctx_.get(), std::vector<PlaneShape>(3, shapes.src[0]));
   for (const Case& c : cases) {
     ctx_->GetLogger()->ClearError();
     std::vector<kiln::Array*> all = gray.Arrays();
@@ -305,8 +305,8 @@ TEST_F(CvtColorOpTest, PlaneCounts_MustMatchTheType) {
 }
 
 TEST_F(CvtColorOpTest, InvalidPlanes_AreRejectedAsInvalidSrcOrDst) {
-  const TypeSpecs specs = SpecsFor(kiln::YUV2RGB_NV12, 4, 64);
-  Planes src(ctx_.get(), specs.src), dst(ctx_.get(), specs.dst);
+  const TypeShapes shapes = ShapesFor(kiln::YUV2RGB_NV12, 4, 64);
+  Planes src(ctx_.get(), shapes.src), dst(ctx_.get(), shapes.dst);
   kiln::Mat empty;
   std::vector<kiln::Array*> bad_src = src.Arrays();
   bad_src[1] = nullptr;
@@ -341,10 +341,10 @@ TEST_F(CvtColorOpTest, ElementTypes_AreCheckedPerConversionFamily) {
   };
   for (const Case& c : cases) {
     ctx_->GetLogger()->ClearError();
-    TypeSpecs specs = SpecsFor(c.type, 4, 64);
-    for (PlaneSpec& p : specs.src) p.elem = c.src_elem;
-    for (PlaneSpec& p : specs.dst) p.elem = c.dst_elem;
-    Planes src(ctx_.get(), specs.src), dst(ctx_.get(), specs.dst);
+    TypeShapes shapes = ShapesFor(c.type, 4, 64);
+    for (PlaneShape& p : shapes.src) p.elem = c.src_elem;
+    for (PlaneShape& p : shapes.dst) p.elem = c.dst_elem;
+    Planes src(ctx_.get(), shapes.src), dst(ctx_.get(), shapes.dst);
     EXPECT_EQ(kiln::ICvtColor(ctx_.get(), src.Arrays(), dst.Arrays(), c.type, kNeon), -1);
     EXPECT_TRUE(RecordedInOrder({c.message, "array elem type is not match", "CvtColorImpl::SetArgs failed(neon)",
                                  "fail", "SetArgs failed"}))
@@ -363,8 +363,8 @@ class DspArray : public kiln::Array {
 };
 
 TEST_F(CvtColorOpTest, NonMatArrays_AreRejectedByBothTargets) {
-  const TypeSpecs specs = SpecsFor(kiln::BGR2RGB, 2, 64);
-  Planes src(ctx_.get(), specs.src), dst(ctx_.get(), specs.dst);
+  const TypeShapes shapes = ShapesFor(kiln::BGR2RGB, 2, 64);
+  Planes src(ctx_.get(), shapes.src), dst(ctx_.get(), shapes.dst);
   DspArray dsp_src(src[0].mat()), dsp_dst(dst[0].mat());
   ASSERT_TRUE(dsp_src.IsValid());
   EXPECT_EQ(kiln::ICvtColor(ctx_.get(), {&dsp_src}, dst.Arrays(), kiln::BGR2RGB, kNeon), -1);
@@ -380,8 +380,8 @@ TEST_F(CvtColorOpTest, NonMatArrays_AreRejectedByBothTargets) {
 struct GeometryCase {
   const char* what;
   kiln::CvtColorType type;
-  std::vector<PlaneSpec> src;
-  std::vector<PlaneSpec> dst;
+  std::vector<PlaneShape> src;
+  std::vector<PlaneShape> dst;
   const char* message;
   const char* kernel;  // function name in the record, without the target suffix
 };
@@ -467,12 +467,12 @@ TEST_F(CvtColorOpTest, Geometry_EveryKernelRejectsMismatchedPlanesOnBothTargets)
 TEST_F(CvtColorOpTest, SixteenBitPlanes_WithOddRowPitchAreRejected) {
   for (kiln::CvtColorType type : {kiln::RGB2YUV_NV12_P010, kiln::BAYERBG2BGR}) {
     ctx_->GetLogger()->ClearError();
-    const TypeSpecs specs = SpecsFor(type, 4, 64, kiln::QX_U16);
-    Planes src(ctx_.get(), specs.src), dst(ctx_.get(), specs.dst);
+    const TypeShapes shapes = ShapesFor(type, 4, 64, kiln::QX_U16);
+    Planes src(ctx_.get(), shapes.src), dst(ctx_.get(), shapes.dst);
     // The same pixels described with a pitch one byte longer.
     std::unique_ptr<uint8_t[]> bytes(new uint8_t[4 * (64 * 3 * 2 + 1)]);
-    kiln::Mat odd(ctx_.get(), kiln::QX_U16, kiln::Sizes{4, 64, specs.src[0].c}, bytes.get(),
-                  kiln::Strides{0, 64 * specs.src[0].c * 2 + 1});
+    kiln::Mat odd(ctx_.get(), kiln::QX_U16, kiln::Sizes{4, 64, shapes.src[0].c}, bytes.get(),
+                  kiln::Strides{0, 64 * shapes.src[0].c * 2 + 1});
     ASSERT_TRUE(odd.IsValid());
     EXPECT_EQ(kiln::ICvtColor(ctx_.get(), {&odd}, dst.Arrays(), type, kNeon), -1);
     EXPECT_TRUE(RecordedInOrder({"u16 rows must be 2-byte aligned", "Run failed"})) << kiln::CvtColorTypeName(type);
@@ -481,8 +481,8 @@ TEST_F(CvtColorOpTest, SixteenBitPlanes_WithOddRowPitchAreRejected) {
 }
 
 TEST_F(CvtColorOpTest, OpCall_WithoutContextFailsWithoutRecords) {
-  const TypeSpecs specs = SpecsFor(kiln::BGR2RGB, 2, 64);
-  Planes src(ctx_.get(), specs.src), dst(ctx_.get(), specs.dst);
+  const TypeShapes shapes = ShapesFor(kiln::BGR2RGB, 2, 64);
+  Planes src(ctx_.get(), shapes.src), dst(ctx_.get(), shapes.dst);
   EXPECT_EQ(kiln::ICvtColor(nullptr, src.Arrays(), dst.Arrays(), kiln::BGR2RGB, kNeon), -1);
   EXPECT_EQ(ctx_->GetLogger()->GetErrorCount(), 0u);
   EXPECT_TRUE(dst.Untouched());

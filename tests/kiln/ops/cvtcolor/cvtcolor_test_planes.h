@@ -16,24 +16,24 @@
 
 namespace cvtcolor_test {
 
-struct PlaneSpec {
+struct PlaneShape {
   int h;
   int w;
   int c;
   kiln::ElemType elem;
 };
 
-struct TypeSpecs {
-  std::vector<PlaneSpec> src;
-  std::vector<PlaneSpec> dst;
+struct TypeShapes {
+  std::vector<PlaneShape> src;
+  std::vector<PlaneShape> dst;
 };
 
 // The planes of type for an h x w image; Bayer types use bayer_elem.
-inline TypeSpecs SpecsFor(kiln::CvtColorType type, int h, int w, kiln::ElemType bayer_elem = kiln::QX_U8) {
+inline TypeShapes ShapesFor(kiln::CvtColorType type, int h, int w, kiln::ElemType bayer_elem = kiln::QX_U8) {
   using namespace kiln;
   const ElemType u8 = QX_U8;
-  const PlaneSpec gray{h, w, 1, u8}, bgr{h, w, 3, u8}, bgra{h, w, 4, u8};
-  const PlaneSpec pairs{h / 2, w / 2, 2, u8}, quarter{h / 2, w / 2, 1, u8};
+  const PlaneShape gray{h, w, 1, u8}, bgr{h, w, 3, u8}, bgra{h, w, 4, u8};
+  const PlaneShape pairs{h / 2, w / 2, 2, u8}, quarter{h / 2, w / 2, 1, u8};
   switch (type) {
     case BGR2BGRA: return {{bgr}, {bgra}};
     case BGRA2BGR: return {{bgra}, {bgr}};
@@ -84,13 +84,13 @@ inline TypeSpecs SpecsFor(kiln::CvtColorType type, int h, int w, kiln::ElemType 
 // padded by pad_elems elements.
 class Plane {
  public:
-  Plane(kiln::Context* ctx, const PlaneSpec& spec, int pad_elems)
-      : spec_(spec), row_bytes_(static_cast<int64_t>(spec.w) * spec.c * kiln::ElemTypeSize(spec.elem)),
-        pitch_(row_bytes_ + static_cast<int64_t>(pad_elems) * kiln::ElemTypeSize(spec.elem)) {
-    const int64_t bytes = (spec.h - 1) * pitch_ + row_bytes_;
+  Plane(kiln::Context* ctx, const PlaneShape& shape, int pad_elems)
+      : shape_(shape), row_bytes_(static_cast<int64_t>(shape.w) * shape.c * kiln::ElemTypeSize(shape.elem)),
+        pitch_(row_bytes_ + static_cast<int64_t>(pad_elems) * kiln::ElemTypeSize(shape.elem)) {
+    const int64_t bytes = (shape.h - 1) * pitch_ + row_bytes_;
     data_.reset(new uint8_t[bytes]);
     std::memset(data_.get(), 0xA5, static_cast<size_t>(bytes));
-    mat_ = kiln::Mat(ctx, spec.elem, kiln::Sizes{spec.h, spec.w, spec.c}, data_.get(),
+    mat_ = kiln::Mat(ctx, shape.elem, kiln::Sizes{shape.h, shape.w, shape.c}, data_.get(),
                      kiln::Strides{0, static_cast<int32_t>(pitch_)});
   }
 
@@ -98,23 +98,23 @@ class Plane {
   uint8_t* row(int y) { return data_.get() + y * pitch_; }
   const uint8_t* row(int y) const { return data_.get() + y * pitch_; }
   int64_t row_bytes() const { return row_bytes_; }
-  const PlaneSpec& spec() const { return spec_; }
+  const PlaneShape& shape() const { return shape_; }
 
   void FillRandom(std::mt19937& rng) {
     std::uniform_int_distribution<int> dist(0, 255);
-    for (int y = 0; y < spec_.h; ++y) {
+    for (int y = 0; y < shape_.h; ++y) {
       for (int64_t x = 0; x < row_bytes_; ++x) row(y)[x] = static_cast<uint8_t>(dist(rng));
     }
   }
   bool SamePixels(const Plane& other) const {
-    for (int y = 0; y < spec_.h; ++y) {
+    for (int y = 0; y < shape_.h; ++y) {
       if (std::memcmp(row(y), other.row(y), static_cast<size_t>(row_bytes_)) != 0) return false;
     }
     return true;
   }
   // Every byte, padding included, still holds the initial 0xA5.
   bool Untouched() const {
-    for (int y = 0; y < spec_.h; ++y) {
+    for (int y = 0; y < shape_.h; ++y) {
       for (int64_t x = 0; x < row_bytes_; ++x) {
         if (row(y)[x] != 0xA5) return false;
       }
@@ -123,7 +123,7 @@ class Plane {
   }
 
  private:
-  PlaneSpec spec_;
+  PlaneShape shape_;
   int64_t row_bytes_;
   int64_t pitch_;
   std::unique_ptr<uint8_t[]> data_;
@@ -133,8 +133,8 @@ class Plane {
 // All planes of one side of a conversion.
 class Planes {
  public:
-  Planes(kiln::Context* ctx, const std::vector<PlaneSpec>& specs, int pad_elems = 0) {
-    for (const PlaneSpec& spec : specs) planes_.emplace_back(new Plane(ctx, spec, pad_elems));
+  Planes(kiln::Context* ctx, const std::vector<PlaneShape>& shapes, int pad_elems = 0) {
+    for (const PlaneShape& shape : shapes) planes_.emplace_back(new Plane(ctx, shape, pad_elems));
   }
   std::vector<kiln::Array*> Arrays() {
     std::vector<kiln::Array*> out;
