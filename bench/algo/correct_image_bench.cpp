@@ -3,9 +3,9 @@
 // gain to 14 bits, demosaic, white balance and x4), same process, same run.
 // Also prints the resident-memory peak the first correction adds.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -17,6 +17,8 @@
 
 #include "algo/nevo_algo_correct_image/nevo_correct_image.h"
 #include "bench/common/side_by_side.h"
+#include "tools/nevo_capture/capture_sysroot.h"
+#include "tools/nevo_capture/hal_records.h"
 
 namespace {
 
@@ -24,29 +26,15 @@ constexpr int kW = 4000, kH = 3000;
 constexpr int kBlack = 64, kWhite = 1023;
 constexpr float kWbR = 2.0f, kWbB = 1.7f;
 
-// A 16-bit kW x kH image in host memory.
-NevoImage Describe(int format, void* plane, int pitch) {
-  NevoImage img;
-  std::memset(&img, 0, sizeof(img));
-  img.format = format;
-  img.elem_type = NEVO_ELEM_U16;
-  img.pattern = NEVO_PATTERN_RGGB;
-  img.width = kW;
-  img.height = kH;
-  img.plane[0] = plane;
-  img.pitch[0] = pitch;
-  img.fd[0] = -1;
-  return img;
-}
-
 // Owns the synthetic capture and its device tree for the whole program.
 struct Capture {
   Capture() {
-    char pattern[] = "/tmp/nevo_correct_bench_XXXXXX";
-    root = mkdtemp(pattern);
-    setenv("NEVO_SYSROOT", root.c_str(), 1);
-    std::system(("mkdir -p '" + root + "/odm/etc/camera'").c_str());
-    std::ofstream(root + "/odm/etc/camera/nevo_correct_image.json") << "{}\n";
+    // The capture tool's device tree: an RGB fallback with every step on.
+    std::string error;
+    if (!sysroot.Create(nevo_capture::CaptureOptions(), &error)) {
+      std::fprintf(stderr, "device tree: %s\n", error.c_str());
+      std::exit(1);
+    }
 
     raw.resize(static_cast<size_t>(kW) * kH);
     uint32_t s = 1234;
@@ -56,7 +44,7 @@ struct Capture {
     }
     rgb.resize(static_cast<size_t>(kW) * kH * 3);
     std::memset(anchor.get(), 0, sizeof(NevoFrame));
-    anchor->img = Describe(NEVO_FORMAT_RAW, raw.data(), kW * 2);
+    anchor->img = nevo_capture::DescribeImage(NEVO_FORMAT_RAW, NEVO_PATTERN_RGGB, kW, kH, raw.data(), -1);
     NevoBurstInfo& b = anchor->burst_info;
     for (int c = 0; c < 4; ++c) {
       b.black_level[c] = kBlack;
@@ -80,12 +68,11 @@ struct Capture {
     start->height = kH;
     start->raw_type = NEVO_PATTERN_RGGB;
     init->ae.algo_type = NEVO_HDR;
-    output->img[0] = Describe(NEVO_FORMAT_RGB, rgb.data(), kW * 6);
+    output->img[0] = nevo_capture::DescribeImage(NEVO_FORMAT_RGB, NEVO_PATTERN_RGGB, kW, kH, rgb.data(), -1);
     output->img_num = 1;
   }
-  ~Capture() { std::system(("rm -rf '" + root + "'").c_str()); }
 
-  std::string root;
+  nevo_capture::CaptureSysroot sysroot;
   std::vector<uint16_t> raw, rgb;
   std::unique_ptr<NevoFrame> anchor = std::make_unique<NevoFrame>();
   std::unique_ptr<NevoStartParam> start = std::make_unique<NevoStartParam>();

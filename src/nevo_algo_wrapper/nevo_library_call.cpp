@@ -1,33 +1,23 @@
 #include "nevo_algo_wrapper/nevo_library_call.h"
 
-#include <chrono>
-
 #include "nevo_algo_wrapper/nevo_library.h"
+#include "nevo_algo_wrapper/phase_time.h"
 #include "nevo_error_map/nevo_error_map.h"
 #include "nevo_utils/nevo_log.h"
 
 namespace nevo_library_detail {
 
-namespace {
-
-long long SteadyMicros() {
-  const auto now = std::chrono::steady_clock::now().time_since_epoch();
-  return static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(now).count());
-}
-
-}  // namespace
-
 CallStamp::CallStamp(const char* name, const kiln::Context* ctx) : name_(name), ctx_(ctx) {
   // Skip the clock read when nobody would see the line.
   if (NevoGetLogLevel() < kNevoLogDebug) return;
   NevoPrint(kNevoLogDebug, kNevoLibraryTag, "[%s:%p] S [%lld]\n", name_, static_cast<const void*>(ctx_),
-            SteadyMicros());
+            static_cast<long long>(NevoSteadyMicros()));
 }
 
 CallStamp::~CallStamp() {
   if (NevoGetLogLevel() < kNevoLogDebug) return;
   NevoPrint(kNevoLogDebug, kNevoLibraryTag, "[%s:%p] E [%lld]\n", name_, static_cast<const void*>(ctx_),
-            SteadyMicros());
+            static_cast<long long>(NevoSteadyMicros()));
 }
 
 long MapArcResult(const NevoCallPolicy& policy, const char* name, long result) {

@@ -34,12 +34,6 @@ uint32_t EffectiveAlgoType(const NevoInitParam& init_param) {
 }
 
 int CopyToOutput(kiln::Context* ctx, const kiln::Mat& image, CorrectImageOutput* output, int index) {
-  const kiln::Mat& out = output->mat[index];
-  // The steps wrote straight into the output when they could.
-  if (out.IsValid() && image.IsValid() && out.GetBuffer().data == image.GetBuffer().data &&
-      out.RowPitch() == image.RowPitch()) {
-    return 0;
-  }
   if (image.CopyTo(output->mat[index]) != 0) {
     KILN_RECORD(ctx, "Copy into output mat %d failed.", index);
     return kFail;
@@ -63,8 +57,8 @@ int WriteOutputs(kiln::Context* ctx, const CorrectImageWork& work, const Correct
   const CorrectImageConfig& config = work.config;
   const kiln::Mat& bgr = work.bgr;
   const auto wp = ctx->GetWorkerpool();
-  if (config.output_fmt == 1 && !work.need_second) {
-    const int ret = FinishRgb16(ctx, bgr, param.raw_type, param.wb_gain, work.rgb_order);
+  if (work.rgb_order) {
+    const int ret = FinishRgb16(ctx, bgr, param.raw_type, param.wb_gain);
     return ret != 0 ? ret : CopyToOutput(ctx, bgr, output, 0);
   }
   if (config.output_fmt == 1) {

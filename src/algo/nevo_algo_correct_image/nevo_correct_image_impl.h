@@ -119,11 +119,10 @@ int GetCropUpscaleOutput(kiln::Context* ctx, const CorrectImageParam& param, int
 // colour, saturating at 16383.
 int ApplyWhiteBalance(kiln::Context* ctx, const kiln::Mat& bgr, int32_t raw_type, const float wb_gain[4]);
 
-// The RGB output's last steps in one pass over the 14-bit image: white
-// balance, swap to RGB (unless image_is_rgb) and x4 to 16 bits; the same
-// values as the separate steps.
-int FinishRgb16(kiln::Context* ctx, const kiln::Mat& image, int32_t raw_type, const float wb_gain[4],
-                bool image_is_rgb);
+// The RGB output's last steps in one pass over the 14-bit RGB image (the
+// demosaic's order): white balance and x4 to 16 bits; the same values as
+// white balance in BGR, swap and x4.
+int FinishRgb16(kiln::Context* ctx, const kiln::Mat& rgb, int32_t raw_type, const float wb_gain[4]);
 
 // Writes raw(y, x) = bgr(y, x)[T[cell]] with the channel table of raw_type.
 // Both images must have the same height and width.

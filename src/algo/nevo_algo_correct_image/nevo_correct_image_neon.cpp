@@ -20,19 +20,25 @@ inline uint16x8x3_t Swap02(uint16x8x3_t v) {
   return v;
 }
 
-// min(max(gain * v / 16383, 0), 1) * 16383 rounded to nearest, ties to
-// even; a NaN gain gives 0.
-inline uint32x4_t WhiteBalance4(uint32x4_t v, float32x4_t gain) {
-  const float32x4_t white = vdupq_n_f32(static_cast<float>(kCorrectWhite14));
+// t clamped to [0, 1] (NaN to 0) times 16383, rounded to nearest, ties to
+// even. Compare-and-select rather than vmaxq/vminq: NaN must become 0, and
+// SIMDe's vminq_f32 goes lane by lane on x86.
+inline uint32x4_t To14Bits(float32x4_t t) {
   const float32x4_t zero = vdupq_n_f32(0.0f);
   const float32x4_t one = vdupq_n_f32(1.0f);
-  // Compare-and-select rather than vmaxq/vminq: NaN must become 0, and
-  // SIMDe's vminq_f32 goes lane by lane on x86.
-  const float32x4_t value = vcvtq_f32_s32(vreinterpretq_s32_u32(v));  // below 2^16
-  const float32x4_t t = kiln::neon::Divq_f32(vmulq_f32(gain, value), white);
   const float32x4_t low = vbslq_f32(vcgtq_f32(t, zero), t, zero);
   const float32x4_t clamped = vbslq_f32(vcltq_f32(low, one), low, one);
+  const float32x4_t white = vdupq_n_f32(static_cast<float>(kCorrectWhite14));
   return vreinterpretq_u32_s32(kiln::neon::CvtnqS32F32(vmulq_f32(clamped, white)));
+}
+
+// Values below 2^16, converted through the faster signed form.
+inline float32x4_t ToFloat(uint32x4_t v) { return vcvtq_f32_s32(vreinterpretq_s32_u32(v)); }
+
+// gain * v / 16383 to 14 bits; a NaN gain gives 0.
+inline uint32x4_t WhiteBalance4(uint32x4_t v, float32x4_t gain) {
+  const float32x4_t white = vdupq_n_f32(static_cast<float>(kCorrectWhite14));
+  return To14Bits(kiln::neon::Divq_f32(vmulq_f32(gain, ToFloat(v)), white));
 }
 
 inline uint16x8_t WhiteBalance8(uint16x8_t v, float32x4_t gain) {
@@ -42,18 +48,12 @@ inline uint16x8_t WhiteBalance8(uint16x8_t v, float32x4_t gain) {
 }
 
 // Four samples of the 14-bit normalisation: (v - black) * dgain * shade /
-// range clamped to [0, 1] (NaN to 0), times 16383 rounded to nearest even.
+// range to 14 bits.
 inline uint32x4_t Normalise4(uint32x4_t v, const float* upper, const float* lower, const float* black,
                              const float* range, float32x4_t dgain, float32x4_t fy, float32x4_t one_minus_fy) {
-  const float32x4_t zero = vdupq_n_f32(0.0f);
-  const float32x4_t one = vdupq_n_f32(1.0f);
   const float32x4_t shade = vaddq_f32(vmulq_f32(vld1q_f32(upper), one_minus_fy), vmulq_f32(vld1q_f32(lower), fy));
-  const float32x4_t value = vsubq_f32(vcvtq_f32_s32(vreinterpretq_s32_u32(v)), vld1q_f32(black));
-  const float32x4_t t = kiln::neon::Divq_f32(vmulq_f32(vmulq_f32(value, dgain), shade), vld1q_f32(range));
-  const float32x4_t low = vbslq_f32(vcgtq_f32(t, zero), t, zero);
-  const float32x4_t clamped = vbslq_f32(vcltq_f32(low, one), low, one);
-  const float32x4_t white = vdupq_n_f32(static_cast<float>(kCorrectWhite14));
-  return vreinterpretq_u32_s32(kiln::neon::CvtnqS32F32(vmulq_f32(clamped, white)));
+  const float32x4_t value = vsubq_f32(ToFloat(v), vld1q_f32(black));
+  return To14Bits(kiln::neon::Divq_f32(vmulq_f32(vmulq_f32(value, dgain), shade), vld1q_f32(range)));
 }
 
 inline void Normalise8(const uint16_t* in, const float* upper, const float* lower, const float* black,

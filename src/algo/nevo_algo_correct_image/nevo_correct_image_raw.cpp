@@ -181,9 +181,7 @@ int GetProcessRawU16(kiln::Context* ctx, const kiln::Mat& input, const CorrectIm
 
   const float dgain = work->dgain;
   const kiln::Mat& raw = work->raw;
-  // By value: the row loops then keep every constant in a register and
-  // vectorise.
-  auto rows = [=, &input, &raw, &along_x, &levels](int row_begin, int row_end) -> kiln::Status {
+  auto rows = [&](int row_begin, int row_end) -> kiln::Status {
     for (int y = row_begin; y < row_end; ++y) {
       const int parity = y & 1;
       const GridPos p = GridPosition(sy, y / 2, kGridRows);
@@ -192,13 +190,13 @@ int GetProcessRawU16(kiln::Context* ctx, const kiln::Mat& input, const CorrectIm
       const float fy = p.frac;
       const float* black = levels.Ptr<float>(2 * parity);
       const float* range = levels.Ptr<float>(2 * parity + 1);
-      uint16_t* __restrict out = raw.Ptr<uint16_t>(y);
+      uint16_t* out = raw.Ptr<uint16_t>(y);
       if (scale == 1) {
         NormaliseRowNeon(input.Ptr<uint16_t>(y), upper, lower, fy, black, range, dgain, pw, out);
       } else {
         // Quad Bayer: each 2 x 2 block of the sensor is one colour.
-        const uint16_t* __restrict in0 = input.Ptr<uint16_t>(2 * y);
-        const uint16_t* __restrict in1 = input.Ptr<uint16_t>(2 * y + 1);
+        const uint16_t* in0 = input.Ptr<uint16_t>(2 * y);
+        const uint16_t* in1 = input.Ptr<uint16_t>(2 * y + 1);
         for (int x = 0; x < pw; ++x) {
           const int sum = in0[2 * x] + in0[2 * x + 1] + in1[2 * x] + in1[2 * x + 1];
           const float shade = upper[x] * (1.0f - fy) + lower[x] * fy;
@@ -218,27 +216,25 @@ int GetProcessRawU16(kiln::Context* ctx, const kiln::Mat& input, const CorrectIm
 
 namespace {
 
-// White balance of every row of image through the worker pool, gains[c] for
-// channel c; then channels 0 and 2 swapped (swap) and scaled by 4 (scale4).
-int WhiteBalanceRows(kiln::Context* ctx, const kiln::Mat& image, const float gains[3], bool swap, bool scale4) {
+// White balance of every row of image through the worker pool, with the gain
+// of cell cells[c] for channel c; scaled by 4 with scale4.
+int WhiteBalanceRows(kiln::Context* ctx, const kiln::Mat& image, const int cells[3], const float wb_gain[4],
+                     bool scale4) {
   std::vector<uint16_t> tables(3 * static_cast<size_t>(kWhiteBalanceTableSize));
   const uint16_t* t[3];
   for (int c = 0; c < 3; ++c) {
     uint16_t* table = tables.data() + static_cast<size_t>(c) * kWhiteBalanceTableSize;
-    WhiteBalanceTableNeon(gains[c], scale4, table);
+    WhiteBalanceTableNeon(wb_gain[cells[c]], scale4, table);
     t[c] = table;
   }
-  // Output channel k reads input channel in[k] through its table.
-  const int in[3] = {swap ? 2 : 0, 1, swap ? 0 : 2};
   const int width = image.Width();
   auto rows = [&](int row_begin, int row_end) -> kiln::Status {
     for (int y = row_begin; y < row_end; ++y) {
       uint16_t* px = image.Ptr<uint16_t>(y);
       for (int x = 0; x < width; ++x, px += 3) {
-        const uint16_t v[3] = {px[0], px[1], px[2]};
-        px[0] = t[in[0]][v[in[0]]];
-        px[1] = t[1][v[1]];
-        px[2] = t[in[2]][v[in[2]]];
+        px[0] = t[0][px[0]];
+        px[1] = t[1][px[1]];
+        px[2] = t[2][px[2]];
       }
     }
     return kiln::kStatusOk;
@@ -255,17 +251,14 @@ int WhiteBalanceRows(kiln::Context* ctx, const kiln::Mat& image, const float gai
 int ApplyWhiteBalance(kiln::Context* ctx, const kiln::Mat& bgr, int32_t raw_type, const float wb_gain[4]) {
   int cells[3];
   WhiteBalanceCells(raw_type, cells);
-  const float gains[3] = {wb_gain[cells[0]], wb_gain[cells[1]], wb_gain[cells[2]]};
-  return WhiteBalanceRows(ctx, bgr, gains, false, false);
+  return WhiteBalanceRows(ctx, bgr, cells, wb_gain, false);
 }
 
-int FinishRgb16(kiln::Context* ctx, const kiln::Mat& image, int32_t raw_type, const float wb_gain[4],
-                bool image_is_rgb) {
+int FinishRgb16(kiln::Context* ctx, const kiln::Mat& rgb, int32_t raw_type, const float wb_gain[4]) {
   int cells[3];
   WhiteBalanceCells(raw_type, cells);
-  if (image_is_rgb) std::swap(cells[0], cells[2]);
-  const float gains[3] = {wb_gain[cells[0]], wb_gain[cells[1]], wb_gain[cells[2]]};
-  return WhiteBalanceRows(ctx, image, gains, !image_is_rgb, true);
+  std::swap(cells[0], cells[2]);  // the cells are listed in BGR order
+  return WhiteBalanceRows(ctx, rgb, cells, wb_gain, true);
 }
 
 void RemosaicBgrToRaw(const kiln::Mat& bgr, const kiln::Mat& raw, int32_t raw_type) {
